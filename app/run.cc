@@ -1,0 +1,149 @@
+// The program entry's work: argument checks, the guard against a script
+// that is also the output, reading the script, and writing the result with
+// every write failure reported.
+#include "app/run.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <sstream>
+#include <string>
+
+#include "eval/evaluate_graph.h"
+
+namespace tablog {
+
+namespace {
+
+// Reads the whole file at `path`; false when it cannot be read as a file.
+bool readFile(const char* path, std::string& text) {
+  int fd = open(path, O_RDONLY | O_CLOEXEC);
+  if (fd < 0) return false;
+  struct stat info;
+  if (fstat(fd, &info) != 0 || S_ISDIR(info.st_mode)) {
+    close(fd);
+    return false;
+  }
+  char chunk[1 << 16];
+  for (;;) {
+    ssize_t n = read(fd, chunk, sizeof chunk);
+    if (n < 0 && errno == EINTR) continue;
+    if (n < 0) {
+      close(fd);
+      return false;
+    }
+    if (n == 0) break;
+    text.append(chunk, static_cast<std::size_t>(n));
+  }
+  close(fd);
+  return true;
+}
+
+bool writeAll(int fd, std::string_view data) {
+  while (!data.empty()) {
+    ssize_t n = write(fd, data.data(), data.size());
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) return false;
+    data.remove_prefix(static_cast<std::size_t>(n));
+  }
+  return true;
+}
+
+// An output stream buffer that writes to a file descriptor in large
+// blocks and remembers whether any write failed.
+class FdBuffer : public std::streambuf {
+ public:
+  explicit FdBuffer(int fd) : fd_(fd), block_(std::size_t{1} << 20, '\0') {
+    setp(block_.data(), block_.data() + block_.size());
+  }
+  bool failed() const { return failed_; }
+  int sync() override {
+    std::ptrdiff_t n = pptr() - pbase();
+    if (n > 0 && !failed_)
+      failed_ = !writeAll(fd_, std::string_view(pbase(), static_cast<std::size_t>(n)));
+    setp(block_.data(), block_.data() + block_.size());
+    return failed_ ? -1 : 0;
+  }
+
+ protected:
+  int_type overflow(int_type c) override {
+    if (sync() != 0) return traits_type::eof();
+    if (!traits_type::eq_int_type(c, traits_type::eof())) {
+      *pptr() = traits_type::to_char_type(c);
+      pbump(1);
+    }
+    return traits_type::not_eof(c);
+  }
+  std::streamsize xsputn(const char* s, std::streamsize n) override {
+    if (n >= static_cast<std::streamsize>(block_.size())) {
+      if (sync() != 0) return 0;
+      failed_ = !writeAll(fd_, std::string_view(s, static_cast<std::size_t>(n)));
+      return failed_ ? 0 : n;
+    }
+    return std::streambuf::xsputn(s, n);
+  }
+
+ private:
+  int fd_;
+  std::string block_;
+  bool failed_ = false;
+};
+
+}  // namespace
+
+void runScript(std::string_view script, std::ostream& out) {
+  EvaluateGraph graph;
+  std::size_t start = 0;
+  for (;;) {
+    std::size_t end = script.find('\n', start);
+    std::string_view line = script.substr(start, end == std::string_view::npos ? end : end - start);
+    feedLine(std::string(line.substr(0, line.find('\0'))), graph);
+    if (end == std::string_view::npos) break;
+    start = end + 1;
+  }
+  out << graph;
+}
+
+int runProgram(int argc, const char* const* argv, std::ostream& console) {
+  if (argc <= 2) {
+    console << "2 parametert kerek!" << std::flush;
+    return 0;
+  }
+  const char* scriptPath = argv[1];
+  const char* outputPath = argv[2];
+  struct stat scriptInfo, outputInfo;
+  if (stat(scriptPath, &scriptInfo) == 0 && stat(outputPath, &outputInfo) == 0 &&
+      scriptInfo.st_dev == outputInfo.st_dev && scriptInfo.st_ino == outputInfo.st_ino) {
+    console << "A ket file ugyanaz!" << std::endl;
+    return 1;
+  }
+  int fd = open(outputPath, O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0664);
+  if (fd < 0) {
+    console << "Nem tudom irni a file-t!" << std::endl;
+    return 1;
+  }
+  std::string script;
+  if (!readFile(scriptPath, script)) {
+    close(fd);
+    console << "Nem talalom a file-t!" << std::endl;
+    return 0;
+  }
+  bool failed;
+  {
+    FdBuffer buffer(fd);
+    std::ostream out(&buffer);
+    runScript(script, out);
+    out.flush();
+    failed = buffer.failed() || !out;
+  }
+  if (close(fd) != 0) failed = true;
+  if (failed) {
+    console << "Nem tudom irni a file-t!" << std::endl;
+    return 1;
+  }
+  return 0;
+}
+
+}  // namespace tablog

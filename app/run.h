@@ -1,0 +1,25 @@
+// The program: reads a script file, evaluates it and writes the output
+// file. Kept apart from main() so that tests can run it in-process.
+#ifndef TABLOG_APP_RUN_H_
+#define TABLOG_APP_RUN_H_
+
+#include <ostream>
+#include <string_view>
+
+namespace tablog {
+
+// Runs `tablog SCRIPT OUTPUT` with the command line `argv` (argc entries,
+// the program name first). Messages go to `console`. Returns the exit
+// status: 0 on success and on the two documented early exits (missing
+// arguments, unreadable script), 1 when the output cannot be written or
+// names the script itself.
+int runProgram(int argc, const char* const* argv, std::ostream& console);
+
+// Feeds every line of `script` to a new evaluator, as the program reads a
+// script file (a line ends at a line feed, a NUL cuts its line, a final
+// line feed gives one more, empty, line), and writes the result to `out`.
+void runScript(std::string_view script, std::ostream& out);
+
+}  // namespace tablog
+
+#endif  // TABLOG_APP_RUN_H_

@@ -1,0 +1,76 @@
+// EvaluateGraph: the evaluator of one script run. It takes the script's
+// lines in (declarations create tables, data lines fill the current table,
+// rules are stored), evaluates the rules once each in script order, and
+// writes the result: the rule lines, an empty line and every table.
+//
+// Copies of an evaluator share its tables: a table changed through a copy
+// is changed for all. The tables live as long as the last copy.
+#ifndef TABLOG_EVAL_EVALUATE_GRAPH_H_
+#define TABLOG_EVAL_EVALUATE_GRAPH_H_
+
+#include <memory>
+#include <ostream>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "tables/sorted_table.h"
+
+namespace tablog {
+
+class EvaluateGraph {
+ public:
+  EvaluateGraph();
+  EvaluateGraph(const EvaluateGraph& other) = default;
+  EvaluateGraph& operator=(const EvaluateGraph& other) = default;
+  virtual ~EvaluateGraph() = default;
+
+  // The declared table named `name`, else the first rule head table of that
+  // name, else nullptr. The evaluator owns the table.
+  SortedTable* findTable(std::string_view name) const;
+
+  // Evaluates every stored rule once, in script order.
+  void evaluateRules();
+  // The table a rule head names: the table found by the text before "(",
+  // else a new head table made from the name and the column list.
+  SortedTable* resolveHead(std::string_view head);
+  // Evaluates a rule body from right to left and returns its result, the
+  // working table "temp". The caller owns it.
+  std::unique_ptr<SortedTable> evaluateBody(std::string_view body);
+  // Applies one term of a body: a condition (`isCondition` 1) is recorded
+  // in `assign`; an atom (0) is filtered into `temp2` and joined into
+  // `temp`.
+  void applyTerm(const std::string& name, const std::string& args, SortedTable* temp,
+                 SortedTable* temp2, SortedTable* assign, int isCondition);
+
+  const std::vector<SortedTable*>& tables() const { return tables_; }
+  const std::vector<SortedTable*>& ruleTables() const { return ruleTables_; }
+  const std::vector<std::string>& rules() const { return rules_; }
+  SortedTable* currentTable() const { return currentTable_; }
+
+  // Takes one script line: empty lines are ignored; a line holding "<-" is
+  // a rule; a line holding "(" declares a table; any other line is a data
+  // row of the current table (ignored before the first declaration).
+  friend EvaluateGraph& feedLine(std::string line, EvaluateGraph& graph);
+
+ private:
+  SortedTable* createTable(std::string name, std::string_view columnList,
+                           std::vector<SortedTable*>& list);
+
+  // Every table this evaluator and its copies have made.
+  std::shared_ptr<std::vector<std::unique_ptr<SortedTable>>> store_;
+  std::vector<SortedTable*> tables_;      // declared, in script order
+  std::vector<SortedTable*> ruleTables_;  // rule heads, in creation order
+  std::vector<std::string> rules_;        // rule lines as read
+  SortedTable* currentTable_ = nullptr;   // receives data lines
+};
+
+EvaluateGraph& feedLine(std::string line, EvaluateGraph& graph);
+
+// Evaluates the rules of `graph`, then writes the rule lines, an empty line
+// and every table (declared ones first), each followed by an empty line.
+std::ostream& operator<<(std::ostream& out, EvaluateGraph graph);
+
+}  // namespace tablog
+
+#endif  // TABLOG_EVAL_EVALUATE_GRAPH_H_

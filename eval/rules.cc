@@ -1,0 +1,154 @@
+// Rule evaluation. A rule "Head(...)<-Body" is evaluated once: the head
+// table is found or made, the body is read from right to left (conditions
+// are recorded and used up by the atoms to their left, each atom is
+// filtered and joined into the running result "temp"), and the result is
+// projected on the head's columns and merged into the head table.
+#include <algorithm>
+
+#include "eval/evaluate_graph.h"
+
+namespace tablog {
+
+namespace {
+
+// The text of the field named `name` in `row`, read as the join reads it:
+// the row's first field of that name, else the field at the header's
+// position of the name, else empty.
+std::string fieldText(const DataCol& row, const std::vector<std::string>& header,
+                      const std::string& name) {
+  int i = row.indexOf(name);
+  if (i < 0) {
+    auto it = std::find(header.begin(), header.end(), name);
+    i = it == header.end() ? -1 : static_cast<int>(it - header.begin());
+  }
+  return row.textAt(i);
+}
+
+}  // namespace
+
+void EvaluateGraph::evaluateRules() {
+  for (const std::string& rule : rules_) {
+    std::string accumulator, head;
+    for (std::size_t i = 0; i < rule.size(); ++i) {
+      if (rule[i] == '<' && i + 1 < rule.size() && rule[i + 1] == '-') {
+        head = std::move(accumulator);
+        accumulator.clear();
+        ++i;
+      } else {
+        accumulator += rule[i];
+      }
+    }
+    SortedTable* target = resolveHead(head);
+    std::unique_ptr<SortedTable> body = evaluateBody(accumulator);
+    std::unique_ptr<DataTable> projection(body->projectByNames(target->columnNames()));
+    body.reset();
+    SortedTable* merged = target->unionWith(*projection);
+    if (merged != target) {
+      target->absorb(*merged);
+      delete merged;
+    }
+  }
+}
+
+SortedTable* EvaluateGraph::resolveHead(std::string_view head) {
+  std::string accumulator, name, columns;
+  for (char c : head) {
+    if (c == '(') {
+      if (SortedTable* found = findTable(accumulator)) return found;
+      name = std::move(accumulator);
+      accumulator.clear();
+    } else if (c == ')') {
+      columns = std::move(accumulator);
+      accumulator.clear();
+    } else {
+      accumulator += c;
+    }
+  }
+  return createTable(std::move(name), columns, ruleTables_);
+}
+
+std::unique_ptr<SortedTable> EvaluateGraph::evaluateBody(std::string_view body) {
+  auto temp = std::make_unique<SortedTable>("temp", "");
+  SortedTable temp2("temp2", "");
+  SortedTable assign("assign", "X,Y");
+  // `word` is read from right to left, so it is kept reversed.
+  std::string word, args, name;
+  bool outside = true, isCond = false, closing = false;
+  auto wordText = [&word] { return std::string(word.rbegin(), word.rend()); };
+  for (std::size_t i = body.size(); i-- > 0;) {
+    char c = body[i];
+    if (c == '(' || c == ')') outside = !outside;
+    if (c == ')') {
+      closing = true;
+      word.clear();
+    } else if ((c == '=' || c == '<' || c == '>') && outside) {
+      isCond = true;
+      args = c + wordText();
+      word.clear();
+    } else if (c == '(') {
+      closing = true;
+      args = wordText();
+      word.clear();
+    } else if (c == ',' && outside) {
+      name = wordText();
+      if (isCond) applyTerm(name, args, temp.get(), &temp2, &assign, 1);
+      if (closing) applyTerm(name, args, temp.get(), &temp2, &assign, 0);
+      word.clear();
+      isCond = closing = false;
+    } else {
+      word += c;
+    }
+  }
+  applyTerm(wordText(), args, temp.get(), &temp2, &assign, 0);
+  return temp;
+}
+
+void EvaluateGraph::applyTerm(const std::string& name, const std::string& args, SortedTable* temp,
+                              SortedTable* temp2, SortedTable* assign, int isCondition) {
+  if (isCondition == 1) {
+    SortedTable::insertRowText(name + "," + args, assign);
+    return;
+  }
+  // An unknown table reads as one without columns and rows.
+  SortedTable* stored = findTable(name);
+  SortedTable src = stored != nullptr ? *stored : SortedTable(name, "");
+
+  std::vector<std::string> arguments(1);
+  for (char c : args) {
+    if (c == ',') {
+      arguments.emplace_back();
+    } else {
+      arguments.back() += c;
+    }
+  }
+  for (std::size_t k = 0; k < arguments.size(); ++k) {
+    const std::string a = arguments[k];
+    if (!a.empty() && a[0] >= '<' && a[0] <= 'Z') src.renameColumnAt(static_cast<unsigned>(k), a);
+    const std::string condition = "'" + a + "',Y";
+    std::unique_ptr<DataTable> recorded(assign->filter(condition));
+    if (DataCol* row = recorded->firstRow()) {
+      arguments[k] = fieldText(*row, recorded->columnNames(), "Y");
+      std::unique_ptr<SortedTable> rest(assign->exclude(condition));
+      assign->absorb(*rest);
+    }
+  }
+  std::string pattern;
+  for (std::size_t k = 0; k < arguments.size(); ++k) {
+    if (k > 0) pattern += ',';
+    pattern += arguments[k];
+  }
+  {
+    std::unique_ptr<DataTable> selected(src.filter(pattern));
+    temp2->absorb(*selected);
+  }
+  // A condition left over adds a constant column named after its variable.
+  for (DataCol* row = assign->firstRow(); !assign->atEnd(); row = assign->nextRow()) {
+    std::string value = row->textAt(1);
+    temp2->addColumn(row->textAt(0), value.empty() ? std::string() : value.substr(1));
+  }
+  if (temp->isEmpty()) *temp = *temp2;
+  std::unique_ptr<DataTable> joined(temp->join(*temp2, "temp"));
+  temp->absorb(*joined);
+}
+
+}  // namespace tablog

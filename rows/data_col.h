@@ -1,0 +1,111 @@
+// DataCol: one row of a table, an ordered list of fields, each a column
+// name with a value. Rows compare by position only: names never take part
+// in equality, order or condition matching.
+//
+// The names are held in an immutable list that rows share until one of
+// them changes it (copy on write), so a table of a million rows keeps one
+// list of names, not a million. Values are held inline, in field order.
+#ifndef TABLOG_ROWS_DATA_COL_H_
+#define TABLOG_ROWS_DATA_COL_H_
+
+#include <memory>
+#include <ostream>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "rows/data_value.h"
+
+namespace tablog {
+
+using Names = std::vector<std::string>;
+// A list of names that may be shared by many rows. A holder changes it only
+// while it is the sole owner; otherwise it changes a copy.
+using SharedNames = std::shared_ptr<Names>;
+
+class DataCol {
+ public:
+  DataCol();
+  // A row with one Null field per entry of `names`, sharing that list.
+  explicit DataCol(SharedNames names);
+  DataCol(const DataCol& other) = default;
+  DataCol& operator=(const DataCol& other) = default;
+  virtual ~DataCol() = default;
+
+  // Appends a field named `name` whose value is parsed from `literal`.
+  // No check for an existing field of that name.
+  void addField(std::string_view name, std::string_view literal);
+  // Position of the first field named `name`, or -1.
+  int indexOf(std::string_view name) const;
+  // Renames the first field named `oldName`; nothing if there is none.
+  void renameField(std::string_view oldName, std::string_view newName);
+  // Renames field i; nothing if i is out of range.
+  void setNameAt(int i, std::string_view name);
+  // Re-parses the value of field i in place; nothing if i is out of range.
+  void setLiteralAt(int i, std::string_view literal);
+  // Gives the first field named `name` a copy of `v`; nothing if absent.
+  void setValue(std::string_view name, const DataValue& v);
+  // Gives field i a copy of `v`; nothing if i is out of range.
+  void setValueAt(int i, const DataValue& v);
+  // Removes the first field named `name`; nothing if absent.
+  void removeField(std::string_view name);
+  // Removes field i, later fields move down; nothing if out of range.
+  void removeAt(int i);
+
+  int size() const { return static_cast<int>(values_.size()); }
+
+  // The value of the first field named `name`, or nullptr if absent.
+  // The pointer is borrowed: it stays valid until this row gains or loses
+  // a field or is destroyed.
+  DataValue* valueByName(std::string_view name);
+  // The value of field i, or nullptr if out of range. Borrowed, as above.
+  DataValue* valueAt(int i);
+  const DataValue& at(int i) const { return values_[i]; }
+  // A copy of the text of the named field ("" if absent).
+  std::string textByName(std::string_view name) const;
+  // A copy of the text of field i ("" if out of range).
+  std::string textAt(int i) const;
+  const std::string& nameAt(int i) const { return (*names_)[i]; }
+
+  // Same number of fields and pairwise equal values.
+  bool equals(const DataCol& other) const;
+  // True when this row comes after `other`: the first position whose values
+  // are not equal decides, and only if they are ordered.
+  bool greaterThan(const DataCol& other) const;
+  // Same number of fields, and every value matches the condition value at
+  // its position.
+  bool matches(const DataCol& conditions) const;
+
+  // Table-wide edits: change the fields and take `names`, the list this
+  // row's names become, in one step.
+  // REQUIRES: `names` has size() + 1 entries.
+  void appendField(SharedNames names, const DataValue& v);
+  // REQUIRES: 0 <= i < size(); `names` has size() - 1 entries.
+  void removeFieldAt(int i, SharedNames names);
+  // A new row of the fields at `positions` (increasing; positions out of
+  // range are skipped) named by `names`, which has one entry per kept field.
+  std::unique_ptr<DataCol> project(const std::vector<int>& positions, SharedNames names) const;
+
+  // The shared list of names. Tables use these to give many rows one new
+  // list instead of each row its own copy.
+  const SharedNames& sharedNames() const { return names_; }
+  // REQUIRES: `names` has exactly size() entries.
+  void shareNames(SharedNames names) { names_ = std::move(names); }
+
+  // Appends the printed form: the values joined by commas.
+  void appendTo(std::string& out) const;
+
+ private:
+  // A private copy of the names, made before the first change.
+  Names& ownNames();
+
+  SharedNames names_;
+  std::vector<DataValue> values_;
+};
+
+// Writes the printed form of `row`: 'abc',12,NULL and nothing more.
+std::ostream& operator<<(std::ostream& out, const DataCol& row);
+
+}  // namespace tablog
+
+#endif  // TABLOG_ROWS_DATA_COL_H_

@@ -1,0 +1,80 @@
+// Parsing, ordering, condition matching and printing of single values.
+#include "rows/data_value.h"
+
+#include <limits>
+
+namespace tablog {
+
+std::int32_t readNumber(std::string_view text) {
+  std::size_t i = 0;
+  while (i < text.size() && (text[i] == ' ' || (text[i] >= '\t' && text[i] <= '\r'))) ++i;
+  bool negative = false;
+  if (i < text.size() && (text[i] == '+' || text[i] == '-')) negative = text[i++] == '-';
+  // Accumulate towards the sign so that INT32_MIN is reachable.
+  constexpr std::int64_t kMax = std::numeric_limits<std::int32_t>::max();
+  constexpr std::int64_t kMin = std::numeric_limits<std::int32_t>::min();
+  std::int64_t n = 0;
+  for (; i < text.size() && text[i] >= '0' && text[i] <= '9'; ++i) {
+    n = n * 10 + (negative ? -(text[i] - '0') : (text[i] - '0'));
+    if (n > kMax) return static_cast<std::int32_t>(kMax);
+    if (n < kMin) return static_cast<std::int32_t>(kMin);
+  }
+  return static_cast<std::int32_t>(n);
+}
+
+void DataValue::setLiteral(std::string_view literal) {
+  if (literal.empty()) {
+    kind_ = Null;
+    text_.clear();
+  } else if (literal[0] == '\'') {
+    kind_ = Quoted;
+    // Positions 1 to length-2: the last character goes whatever it is.
+    text_.assign(literal.size() > 1 ? literal.substr(1, literal.size() - 2) : std::string_view());
+  } else {
+    kind_ = Plain;
+    text_.assign(literal);
+  }
+  number_ = kind_ == Plain ? readNumber(text_) : 0;
+}
+
+bool DataValue::greaterThan(const DataValue& other) const {
+  if (kind_ != other.kind_) return false;
+  if (kind_ == Plain) return number_ > other.number_;
+  return text_.compare(other.text_) > 0;  // char_traits compares unsigned bytes
+}
+
+bool DataValue::matches(const DataValue& condition) const {
+  std::string_view t = condition.text();
+  std::string_view mine = text_;
+  if (t.empty()) return mine.empty();
+  std::string_view operand = t.substr(1);
+  switch (t[0]) {
+    case '=':
+      return mine == operand;
+    case '<':
+      return mine.compare(operand) < 0;
+    case '>':
+      return mine.compare(operand) > 0;
+    default:
+      if (t[0] >= 'A' && t[0] <= 'Z' && condition.kind() == Plain) return true;
+      return mine == t;
+  }
+}
+
+void DataValue::appendTo(std::string& out) const {
+  switch (kind_) {
+    case Quoted:
+      out += '\'';
+      out += text_;
+      out += '\'';
+      break;
+    case Plain:
+      out += text_;
+      break;
+    case Null:
+      out += "NULL";
+      break;
+  }
+}
+
+}  // namespace tablog

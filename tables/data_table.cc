@@ -1,0 +1,448 @@
+// Construction, copying, the row cursor, column and row editing, the
+// projections and the join of plain tables, and their printed form.
+//
+// Rows normally share the header's list of names. Every operation that
+// changes names gives each distinct old list one new list, so a table of
+// many rows keeps as few lists as it had before.
+#include "tables/data_table.h"
+
+#include <algorithm>
+#include <unordered_map>
+
+#include "tables/row_order.h"
+
+namespace tablog {
+
+namespace {
+
+// Hands out the new list of names for a row, making one new list per
+// distinct old list. Holds the last old list so that its address cannot be
+// reused while it is remembered.
+class NamesEditor {
+ public:
+  // The list `old` becomes after `edit`; `header` when they agree.
+  template <class Edit>
+  const SharedNames& edited(const SharedNames& old, const SharedNames& header, Edit edit) {
+    if (old != lastOld_) {
+      lastOld_ = old;
+      lastNew_ = std::make_shared<Names>(*old);
+      edit(*lastNew_);
+      if (*lastNew_ == *header) lastNew_ = header;
+    }
+    return lastNew_;
+  }
+
+ private:
+  SharedNames lastOld_;
+  SharedNames lastNew_;
+};
+
+int firstIndex(const Names& names, std::string_view name) {
+  auto it = std::find(names.begin(), names.end(), name);
+  return it == names.end() ? -1 : static_cast<int>(it - names.begin());
+}
+
+// Where a row keeps the value of a column of its table: its first field of
+// that name, else (a row whose names drifted from a header with repeated
+// names) the header's position of the name, else nowhere (-1).
+class FieldFinder {
+ public:
+  FieldFinder(const Names& header, std::vector<std::string> wanted) : wanted_(std::move(wanted)) {
+    for (const std::string& name : wanted_) headerPos_.push_back(firstIndex(header, name));
+  }
+  // Positions in `row` of the wanted names, in their order.
+  const std::vector<int>& positions(const DataCol& row) {
+    if (row.sharedNames() != names_) {
+      names_ = row.sharedNames();
+      positions_.clear();
+      for (std::size_t i = 0; i < wanted_.size(); ++i) {
+        int p = firstIndex(*names_, wanted_[i]);
+        if (p < 0) p = headerPos_[i] < row.size() ? headerPos_[i] : -1;
+        positions_.push_back(p);
+      }
+    }
+    return positions_;
+  }
+
+ private:
+  std::vector<std::string> wanted_;
+  std::vector<int> headerPos_;
+  SharedNames names_;
+  std::vector<int> positions_;
+};
+
+const DataValue& fieldOr(const DataCol& row, int position, const DataValue& fallback) {
+  return position >= 0 ? row.at(position) : fallback;
+}
+
+struct ValueHash {
+  std::size_t operator()(const DataValue* v) const {
+    return std::hash<std::string_view>()(v->text()) * 3 + v->kind();
+  }
+};
+struct ValueEq {
+  bool operator()(const DataValue* a, const DataValue* b) const { return a->equals(*b); }
+};
+
+}  // namespace
+
+DataTable::DataTable(std::string name, std::string_view columnList)
+    : name_(std::move(name)), columns_(std::make_shared<Names>()) {
+  std::string current;
+  for (char c : columnList) {
+    if (c == ',') {
+      columns_->push_back(current);
+      current.clear();
+    } else {
+      current += c;
+    }
+  }
+  if (!current.empty()) columns_->push_back(current);
+}
+
+DataTable::DataTable(const DataTable& source) : name_(source.name_), columns_(source.columns_) {
+  const RowList& from = source.rows();
+  rows_.reserve(from.size());
+  for (const auto& row : from) rows_.push_back(std::make_unique<DataCol>(*row));
+}
+
+DataTable& DataTable::operator=(const DataTable& source) {
+  if (&source == this) return *this;
+  const RowList& from = source.rows();
+  RowList copy;
+  copy.reserve(from.size());
+  for (const auto& row : from) copy.push_back(std::make_unique<DataCol>(*row));
+  columns_ = source.columns_;
+  rows_ = std::move(copy);
+  pending_ = 0;
+  cursor_ = 0;
+  return *this;
+}
+
+DataTable::~DataTable() = default;
+
+void DataTable::absorb(DataTable& source) {
+  if (&source == this) return;
+  RowList& from = source.rows();
+  columns_ = source.columns_;
+  rows_ = std::move(from);
+  from.clear();
+  pending_ = 0;
+  cursor_ = 0;
+}
+
+RowList& DataTable::rows() const {
+  if (pending_ > 0) {
+    std::size_t pending = pending_;
+    pending_ = 0;
+    settlePending(rows_, pending);
+  }
+  return rows_;
+}
+
+void DataTable::addPending(std::unique_ptr<DataCol> row) {
+  rows_.push_back(std::move(row));
+  ++pending_;
+}
+
+Names& DataTable::ownHeader() {
+  if (columns_.use_count() != 1) columns_ = std::make_shared<Names>(*columns_);
+  return *columns_;
+}
+
+std::size_t DataTable::rowCount() const { return rows().size(); }
+
+DataCol* DataTable::firstRow() {
+  cursor_ = 0;
+  RowList& all = rows();
+  return all.empty() ? nullptr : all[0].get();
+}
+
+DataCol* DataTable::nextRow() {
+  RowList& all = rows();
+  if (cursor_ < all.size()) ++cursor_;
+  return cursor_ < all.size() ? all[cursor_].get() : nullptr;
+}
+
+bool DataTable::atEnd() const { return cursor_ >= rows().size(); }
+
+void DataTable::addColumn(std::string_view name, std::string_view literal) {
+  RowList& all = rows();
+  ownHeader().emplace_back(name);
+  NamesEditor editor;
+  DataValue value(literal);
+  for (auto& row : all) {
+    const SharedNames& names =
+        row->sharedNames() == columns_
+            ? columns_
+            : editor.edited(row->sharedNames(), columns_, [&](Names& n) { n.emplace_back(name); });
+    row->appendField(names, value);
+  }
+}
+
+void DataTable::removeColumn(const std::string& name) {
+  RowList& all = rows();
+  int h = firstIndex(*columns_, name);
+  SharedNames oldHeader = columns_;
+  if (h >= 0) ownHeader().erase(columns_->begin() + h);
+  NamesEditor editor;
+  for (auto& row : all) {
+    int i = row->indexOf(name);
+    if (i < 0) continue;
+    const SharedNames& names = row->sharedNames() == oldHeader && i == h
+                                   ? columns_
+                                   : editor.edited(row->sharedNames(), columns_,
+                                                   [&](Names& n) { n.erase(n.begin() + i); });
+    row->removeFieldAt(i, names);
+  }
+}
+
+void DataTable::removeColumnAt(int position) {
+  RowList& all = rows();
+  if (position < 0) return;
+  SharedNames oldHeader = columns_;
+  bool inHeader = position < columnCount();
+  if (inHeader) ownHeader().erase(columns_->begin() + position);
+  NamesEditor editor;
+  for (auto& row : all) {
+    if (position >= row->size()) continue;
+    const SharedNames& names = row->sharedNames() == oldHeader && inHeader
+                                   ? columns_
+                                   : editor.edited(row->sharedNames(), columns_, [&](Names& n) {
+                                       n.erase(n.begin() + position);
+                                     });
+    row->removeFieldAt(position, names);
+  }
+}
+
+void DataTable::renameColumn(const std::string& oldName, const std::string& newName) {
+  RowList& all = rows();
+  if (oldName == newName) return;
+  if (firstIndex(*columns_, oldName) >= 0) {
+    for (std::string& entry : ownHeader()) {
+      if (entry == oldName) entry = newName;
+    }
+  }
+  NamesEditor editor;
+  for (auto& row : all) {
+    int i = row->indexOf(oldName);
+    if (i >= 0) {
+      row->shareNames(
+          editor.edited(row->sharedNames(), columns_, [&](Names& n) { n[i] = newName; }));
+    }
+  }
+}
+
+void DataTable::renameColumnAt(unsigned position, const std::string& newName) {
+  if (position < columns_->size()) renameColumn((*columns_)[position], newName);
+}
+
+DataCol* DataTable::appendRow() {
+  RowList& all = rows();
+  all.push_back(std::make_unique<DataCol>(columns_));
+  return all.back().get();
+}
+
+void DataTable::removeEqualRows(const DataCol* row) {
+  if (row == nullptr) return;
+  RowList& all = rows();
+  DataCol key(*row);  // `row` itself may go
+  std::erase_if(all, [&](const std::unique_ptr<DataCol>& r) { return r->equals(key); });
+  cursor_ = 0;
+}
+
+DataTable* DataTable::projectByNames(const std::vector<std::string>& names) {
+  std::vector<int> positions;
+  for (const std::string& name : names) {
+    for (int p = 0; p < columnCount(); ++p) {
+      if ((*columns_)[p] == name) positions.push_back(p);
+    }
+  }
+  return projectByIndices(positions);
+}
+
+DataTable* DataTable::projectByIndices(const std::vector<int>& positions) {
+  const RowList& all = rows();
+  std::vector<const DataCol*> from;
+  from.reserve(all.size());
+  for (const auto& row : all) from.push_back(row.get());
+  return projectRows(from, positions);
+}
+
+DataTable* DataTable::projectRows(const std::vector<const DataCol*>& from,
+                                  const std::vector<int>& positions) const {
+  // The result is what a copy gives after removing, from the last position
+  // down, every column whose position is not listed.
+  std::vector<bool> keep(columns_->size(), false);
+  for (int p : positions) {
+    if (p >= 0 && p < columnCount()) keep[p] = true;
+  }
+  std::vector<int> kept;
+  auto result = std::make_unique<DataTable>(name_, "");
+  for (int p = 0; p < columnCount(); ++p) {
+    if (keep[p]) {
+      kept.push_back(p);
+      result->columns_->push_back((*columns_)[p]);
+    }
+  }
+  NamesEditor editor;
+  result->rows_.reserve(from.size());
+  for (const DataCol* row : from) {
+    const SharedNames& names =
+        row->sharedNames() == columns_
+            ? result->columns_
+            : editor.edited(row->sharedNames(), result->columns_, [&](Names& n) {
+                Names out;
+                for (int p : kept) {
+                  if (p < static_cast<int>(n.size())) out.push_back(n[p]);
+                }
+                n = std::move(out);
+              });
+    result->rows_.push_back(row->project(kept, names));
+  }
+  return result.release();
+}
+
+void DataTable::setContents(SharedNames header, RowList rows) {
+  columns_ = std::move(header);
+  rows_ = std::move(rows);
+  pending_ = 0;
+  cursor_ = 0;
+}
+
+DataTable* DataTable::filter(const std::string&) { return this; }
+
+DataTable* DataTable::join(DataTable& other, std::string name) {
+  return joinRows(other, name, false, nullptr);
+}
+
+DataTable* DataTable::joinRows(DataTable& other, const std::string& name, bool collapse,
+                               std::vector<std::size_t>* counts) {
+  const Names& mine = *columns_;
+  const Names& theirs = *other.columns_;
+  std::vector<std::string> own, common, otherOwn;
+  auto result = std::make_unique<DataTable>(name, "");
+  for (const std::string& c : mine) {
+    (firstIndex(theirs, c) >= 0 ? common : own).push_back(c);
+    result->columns_->push_back(c);
+  }
+  for (const std::string& c : theirs) {
+    if (std::find(common.begin(), common.end(), c) != common.end()) continue;
+    otherOwn.push_back(c);
+    result->columns_->push_back(c);
+  }
+  const RowList& left = rows();
+  const RowList& right = other.rows();
+  if (common.empty() || left.empty() || right.empty()) return result.release();
+
+  // Each result field is set by name, so the last setting of the first
+  // field of a name wins; fields no setting reaches stay Null.
+  const Names& out = *result->columns_;
+  std::vector<int> fromLeft(out.size(), -1), fromRight(out.size(), -1);
+  std::vector<std::string> leftWanted(own), rightWanted(otherOwn);
+  leftWanted.insert(leftWanted.end(), common.begin(), common.end());
+  for (std::size_t i = 0; i < leftWanted.size(); ++i) {
+    int t = firstIndex(out, leftWanted[i]);
+    fromLeft[t] = static_cast<int>(i);
+    fromRight[t] = -1;
+  }
+  for (std::size_t i = 0; i < rightWanted.size(); ++i) {
+    int t = firstIndex(out, rightWanted[i]);
+    fromRight[t] = static_cast<int>(i);
+    fromLeft[t] = -1;
+  }
+  FieldFinder leftFields(mine, leftWanted), rightFields(theirs, rightWanted);
+  FieldFinder leftCommon(mine, common), rightCommon(theirs, common);
+  const DataValue null;
+
+  // One index of the other table's rows per common column.
+  using Index =
+      std::unordered_map<const DataValue*, std::vector<std::uint32_t>, ValueHash, ValueEq>;
+  std::vector<Index> indexes(common.size());
+  for (std::uint32_t s = 0; s < right.size(); ++s) {
+    const std::vector<int>& pos = rightCommon.positions(*right[s]);
+    for (std::size_t c = 0; c < common.size(); ++c) {
+      indexes[c][&fieldOr(*right[s], pos[c], null)].push_back(s);
+    }
+  }
+
+  auto emit = [&](const DataCol& r, const DataCol& s, std::size_t times) {
+    const std::vector<int>& lp = leftFields.positions(r);
+    const std::vector<int>& rp = rightFields.positions(s);
+    auto row = std::make_unique<DataCol>(result->columns_);
+    for (std::size_t t = 0; t < out.size(); ++t) {
+      if (fromLeft[t] >= 0) {
+        row->setValueAt(static_cast<int>(t), fieldOr(r, lp[fromLeft[t]], null));
+      } else if (fromRight[t] >= 0) {
+        row->setValueAt(static_cast<int>(t), fieldOr(s, rp[fromRight[t]], null));
+      }
+    }
+    if (collapse) {
+      result->rows_.push_back(std::move(row));
+      counts->push_back(times);
+      return;
+    }
+    for (std::size_t i = 1; i < times; ++i)
+      result->rows_.push_back(std::make_unique<DataCol>(*row));
+    result->rows_.push_back(std::move(row));
+  };
+
+  std::vector<std::uint32_t> matches;
+  for (const auto& r : left) {
+    const std::vector<int>& pos = leftCommon.positions(*r);
+    if (collapse && otherOwn.empty()) {
+      // Every row this row yields is the same row: count them only.
+      std::size_t times = 0;
+      for (std::size_t c = 0; c < common.size(); ++c) {
+        auto it = indexes[c].find(&fieldOr(*r, pos[c], null));
+        if (it != indexes[c].end()) times += it->second.size();
+      }
+      if (times > 0) emit(*r, *right[0], times);
+      continue;
+    }
+    matches.clear();
+    for (std::size_t c = 0; c < common.size(); ++c) {
+      auto it = indexes[c].find(&fieldOr(*r, pos[c], null));
+      if (it != indexes[c].end())
+        matches.insert(matches.end(), it->second.begin(), it->second.end());
+    }
+    if (matches.empty()) continue;
+    if (common.size() > 1) std::sort(matches.begin(), matches.end());
+    for (std::size_t i = 0; i < matches.size();) {
+      std::size_t j = i;
+      while (j < matches.size() && matches[j] == matches[i]) ++j;
+      emit(*r, *right[matches[i]], j - i);
+      i = j;
+    }
+  }
+  return result.release();
+}
+
+void DataTable::writeTo(std::ostream& out, std::string& buffer) const {
+  constexpr std::size_t kChunk = 1 << 16;
+  buffer += name_;
+  buffer += '(';
+  for (std::size_t i = 0; i < columns_->size(); ++i) {
+    if (i > 0) buffer += ',';
+    buffer += (*columns_)[i];
+  }
+  buffer += ")\n";
+  for (const auto& row : rows()) {
+    row->appendTo(buffer);
+    buffer += '\n';
+    if (buffer.size() >= kChunk) {
+      out.write(buffer.data(), static_cast<std::streamsize>(buffer.size()));
+      buffer.clear();
+    }
+  }
+  out.write(buffer.data(), static_cast<std::streamsize>(buffer.size()));
+  buffer.clear();
+}
+
+std::ostream& operator<<(std::ostream& out, const DataTable& table) {
+  std::string buffer;
+  table.writeTo(out, buffer);
+  return out;
+}
+
+}  // namespace tablog

@@ -1,0 +1,132 @@
+// DataTable: a named table made of a header of column names and an ordered
+// list of rows, with a row cursor. Rows stay in the order they were added
+// and may repeat; SortedTable keeps them sorted and unique by overriding
+// the virtual operations.
+#ifndef TABLOG_TABLES_DATA_TABLE_H_
+#define TABLOG_TABLES_DATA_TABLE_H_
+
+#include <cstddef>
+#include <memory>
+#include <ostream>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "rows/data_col.h"
+
+namespace tablog {
+
+using RowList = std::vector<std::unique_ptr<DataCol>>;
+
+class DataTable {
+ public:
+  // A table named `name` with the columns of the comma-separated
+  // `columnList` (no trimming; empty names between commas count, a
+  // trailing empty name does not) and no rows.
+  DataTable(std::string name, std::string_view columnList);
+  // Same name, same header, a copy of every row in the same order.
+  DataTable(const DataTable& source);
+  // Header and rows become copies of the source's; the name stays.
+  DataTable& operator=(const DataTable& source);
+  virtual ~DataTable();
+
+  // Removes the first column named `name` from the header and, in each
+  // row, the row's first field of that name.
+  virtual void removeColumn(const std::string& name);
+  // Removes the column at `position`; nothing if out of range.
+  virtual void removeColumnAt(int position);
+  // The columns whose names are listed, in this table's column order.
+  // The caller owns the returned table.
+  virtual DataTable* projectByNames(const std::vector<std::string>& names);
+  // The columns at the listed positions, in this table's column order;
+  // positions out of range, repeats and the order of the list do not
+  // matter. The caller owns the returned table (a plain DataTable).
+  virtual DataTable* projectByIndices(const std::vector<int>& positions);
+  // Selection hook. A plain table ignores the condition and returns itself:
+  // the caller must not free the result when it is this table.
+  virtual DataTable* filter(const std::string& condition);
+
+  // The row cursor. firstRow and nextRow return nullptr past the last row.
+  // A row pointer stays valid until the table's rows next change.
+  DataCol* firstRow();
+  DataCol* nextRow();
+  bool atEnd() const;
+  // True when the table has no rows; leaves the cursor at the first row.
+  bool isEmpty() { return firstRow() == nullptr; }
+
+  std::string tableName() const { return name_; }
+  std::vector<std::string> columnNames() const { return *columns_; }
+  int columnCount() const { return static_cast<int>(columns_->size()); }
+  std::size_t rowCount() const;
+
+  // Appends a column named `name`; every row gets a last field of that
+  // name holding its own value parsed from `literal`.
+  void addColumn(std::string_view name, std::string_view literal);
+  // Every header entry equal to `oldName` becomes `newName`; each row
+  // renames its first field of that name only.
+  void renameColumn(const std::string& oldName, const std::string& newName);
+  // renameColumn with the name at `position`; nothing if out of range.
+  void renameColumnAt(unsigned position, const std::string& newName);
+  // Appends a row of Null fields, one per column, and returns it. The
+  // table owns it; the caller fills it.
+  DataCol* appendRow();
+  // Removes every row equal to `row`. `row` may belong to this table.
+  void removeEqualRows(const DataCol* row);
+  // The join on the columns both tables name: for each row of this table,
+  // each row of `other` and each common column on which they agree, one
+  // row. Columns: this table's, then the other's that this one lacks.
+  // `other` may be this very table. The caller owns the result.
+  DataTable* join(DataTable& other, std::string name);
+
+  // Like assignment from `source`, but takes its header and rows over
+  // instead of copying them; `source` is left without rows. For results
+  // that are discarded right after.
+  void absorb(DataTable& source);
+
+  // Writes the printed form, "name(col,...)" and one line per row, each
+  // ended by a line feed. Uses `buffer` for batching writes; it is empty
+  // when the call returns.
+  void writeTo(std::ostream& out, std::string& buffer) const;
+
+ protected:
+  // The rows, with any pending sorted insertions applied.
+  RowList& rows() const;
+  static RowList& rowsOf(const DataTable& table) { return table.rows(); }
+  const SharedNames& header() const { return columns_; }
+  // A private copy of the header, made before the first change.
+  Names& ownHeader();
+
+  // Replaces header and rows; the name stays.
+  void setContents(SharedNames header, RowList rows);
+  // A new plain table named as this one, holding `rows` (rows of this
+  // table) reduced to the columns at `positions`, as projectByIndices.
+  DataTable* projectRows(const std::vector<const DataCol*>& rows,
+                         const std::vector<int>& positions) const;
+
+  // Pending sorted insertions: the last `pending_` rows of rows_ are rows
+  // handed to SortedTable::insertRow that are not yet in place. They are
+  // put in place together, with the same result as one by one, the first
+  // time anything looks at the rows.
+  void addPending(std::unique_ptr<DataCol> row);
+
+  // Builds the join's rows. With `collapse`, the identical rows that one
+  // row of this table yields in a row are given once, and `counts` receives
+  // how many each one stands for; otherwise every row is given.
+  DataTable* joinRows(DataTable& other, const std::string& name, bool collapse,
+                      std::vector<std::size_t>* counts);
+
+ private:
+  std::string name_;
+  // The header. Rows whose field names agree with it share this list.
+  SharedNames columns_;
+  mutable RowList rows_;
+  mutable std::size_t pending_ = 0;
+  std::size_t cursor_ = 0;
+};
+
+// Writes the printed form of `table`, each line ended by a line feed.
+std::ostream& operator<<(std::ostream& out, const DataTable& table);
+
+}  // namespace tablog
+
+#endif  // TABLOG_TABLES_DATA_TABLE_H_

@@ -1,0 +1,49 @@
+// The order of sorted tables. A sorted table's rows are defined to be in
+// the order that an exchange sort gives (neighbours swap only when the
+// first is strictly greater, so rows that do not compare keep their
+// places), followed by the removal of every row equal to its predecessor.
+//
+// Running that sort literally costs a square of the row count. Here it is
+// replaced by a stable sort under a total order that extends the row order,
+// whenever a check of the sorted neighbours proves the two results equal;
+// otherwise the exchange sort runs. The test suite keeps a literal version
+// of every algorithm here and compares them on random tables.
+#ifndef TABLOG_TABLES_ROW_ORDER_H_
+#define TABLOG_TABLES_ROW_ORDER_H_
+
+#include <cstddef>
+#include <vector>
+
+#include "tables/data_table.h"
+
+namespace tablog {
+
+// Sorts `rows` into the exchange-sort order and removes each row equal to
+// its predecessor.
+void normalizeRows(RowList& rows);
+
+// The same for a list in which row i stands for counts[i] consecutive
+// copies of itself. REQUIRES: counts.size() == rows.size(), counts[i] > 0.
+void normalizeRows(RowList& rows, const std::vector<std::size_t>& counts);
+
+// The last `pending` rows of `rows` were appended one at a time, each
+// append followed by normalising the whole list. Gives the result of doing
+// exactly that.
+void settlePending(RowList& rows, std::size_t pending);
+
+// The exchange sort and the removal of repeats, run as they are defined,
+// except that the sort stops after a pass that exchanges nothing.
+void exchangeNormalize(RowList& rows);
+
+// True when the rows hold no neighbours of which the first is greater than
+// or equal to the second: appending rows one at a time then keeps the
+// order by insertion.
+bool isSettled(const RowList& rows);
+
+// The total order used by the fast path: per column, the kind, then the
+// number for Plain values, the bytes otherwise. Extends DataCol::greaterThan.
+bool totalLess(const DataCol& a, const DataCol& b);
+
+}  // namespace tablog
+
+#endif  // TABLOG_TABLES_ROW_ORDER_H_

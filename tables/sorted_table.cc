@@ -1,0 +1,162 @@
+// Sorted tables: normalisation, insertion of rows and row texts, the
+// normalising overrides, and the filter and set operations that rules are
+// built on.
+#include "tables/sorted_table.h"
+
+#include <unordered_set>
+
+#include "tables/row_order.h"
+
+namespace tablog {
+
+namespace {
+
+// A field of a condition keeps its column when it is a variable up to "Z"
+// in byte order (Z itself, or A to Y followed by anything) or a "<" or ">"
+// comparison.
+bool isOpenField(std::string_view field) {
+  return (field.compare("A") >= 0 && field.compare("Z") <= 0) ||
+         (!field.empty() && (field[0] == '<' || field[0] == '>'));
+}
+
+struct RowHash {
+  std::size_t operator()(const DataCol* row) const {
+    std::size_t h = static_cast<std::size_t>(row->size());
+    for (int i = 0; i < row->size(); ++i) {
+      h = h * 1000003u ^ (std::hash<std::string_view>()(row->at(i).text()) + row->at(i).kind());
+    }
+    return h;
+  }
+};
+struct RowEq {
+  bool operator()(const DataCol* a, const DataCol* b) const { return a->equals(*b); }
+};
+
+}  // namespace
+
+std::vector<std::string> splitFields(std::string_view text) {
+  std::vector<std::string> fields(1);
+  bool inside = false;
+  for (char c : text) {
+    if (c == ',' && !inside) {
+      fields.emplace_back();
+      continue;
+    }
+    if (c == '\'') inside = !inside;
+    fields.back() += c;
+  }
+  return fields;
+}
+
+std::vector<std::string> SortedTable::splitCondition(std::string_view condition) const {
+  return splitFields(condition);
+}
+
+void SortedTable::normalize(DataTable& table) { normalizeRows(rowsOf(table)); }
+
+DataCol* SortedTable::newRow() { return new DataCol(header()); }
+
+void SortedTable::insertRow(DataCol* row) {
+  if (row != nullptr) addPending(std::unique_ptr<DataCol>(row));
+}
+
+std::unique_ptr<DataCol> SortedTable::conditionRow(std::string_view text) {
+  std::unique_ptr<DataCol> row(newRow());
+  std::vector<std::string> fields = splitFields(text);
+  for (std::size_t k = 0; k < fields.size() && k < static_cast<std::size_t>(row->size()); ++k) {
+    row->setLiteralAt(static_cast<int>(k), fields[k]);
+  }
+  return row;
+}
+
+SortedTable* SortedTable::insertRowText(std::string_view text, SortedTable* table) {
+  if (table != nullptr) table->insertRow(table->conditionRow(text).release());
+  return table;
+}
+
+void SortedTable::removeColumn(const std::string& name) {
+  DataTable::removeColumn(name);
+  normalize();
+}
+
+void SortedTable::removeColumnAt(int position) {
+  DataTable::removeColumnAt(position);
+  normalize();
+}
+
+DataTable* SortedTable::projectByIndices(const std::vector<int>& positions) {
+  DataTable* result = DataTable::projectByIndices(positions);
+  normalize(*result);
+  return result;
+}
+
+DataTable* SortedTable::projectByNames(const std::vector<std::string>& names) {
+  // The base projection reaches projectByIndices above, so its result is
+  // normalised already; the second normalisation is part of the contract.
+  DataTable* result = DataTable::projectByNames(names);
+  normalize(*result);
+  return result;
+}
+
+DataTable* SortedTable::filter(const std::string& condition) {
+  // A row equal to a non-matching row does not match either, so the rows
+  // that survive are exactly the matching ones.
+  std::unique_ptr<DataCol> wanted = conditionRow(condition);
+  std::vector<const DataCol*> kept;
+  for (const auto& row : rows()) {
+    if (row->matches(*wanted)) kept.push_back(row.get());
+  }
+  std::vector<int> open;
+  std::vector<std::string> fields = splitCondition(condition);
+  for (std::size_t k = 0; k < fields.size() && k < static_cast<std::size_t>(columnCount()); ++k) {
+    if (isOpenField(fields[k])) open.push_back(static_cast<int>(k));
+  }
+  DataTable* result = projectRows(kept, open);
+  normalize(*result);
+  return result;
+}
+
+SortedTable* SortedTable::exclude(const std::string& condition) {
+  std::unique_ptr<DataCol> wanted = conditionRow(condition);
+  RowList kept;
+  for (const auto& row : rows()) {
+    if (!row->matches(*wanted)) kept.push_back(std::make_unique<DataCol>(*row));
+  }
+  auto result = std::make_unique<SortedTable>(tableName(), "");
+  result->setContents(header(), std::move(kept));
+  return result.release();
+}
+
+SortedTable* SortedTable::unionWith(DataTable& other) {
+  if (other.columnCount() != columnCount()) return this;
+  auto result = std::make_unique<SortedTable>(*this);
+  for (const auto& row : rowsOf(other)) {
+    DataCol* added = result->newRow();
+    for (int k = 0; k < row->size(); ++k) added->setValueAt(k, row->at(k));
+    result->insertRow(added);
+  }
+  result->normalize();
+  return result.release();
+}
+
+SortedTable* SortedTable::minus(DataTable& other) {
+  if (other.columnCount() != columnCount()) return this;
+  std::unordered_set<const DataCol*, RowHash, RowEq> drop;
+  for (const auto& row : rowsOf(other)) drop.insert(row.get());
+  RowList kept;
+  for (const auto& row : rows()) {
+    if (!drop.contains(row.get())) kept.push_back(std::make_unique<DataCol>(*row));
+  }
+  auto result = std::make_unique<SortedTable>(tableName(), "");
+  result->setContents(header(), std::move(kept));
+  return result.release();
+}
+
+DataTable* SortedTable::join(DataTable& other, std::string name) {
+  std::vector<std::size_t> counts;
+  DataTable* result = joinRows(other, name, true, &counts);
+  normalizeRows(rowsOf(*result), counts);
+  return result;
+}
+
+}  // namespace tablog

@@ -1,0 +1,82 @@
+// SortedTable: the table class of every script table. Its rows stay in the
+// order of tables/row_order.h and free of neighbours that repeat each
+// other: every operation that adds rows or removes columns normalises the
+// table it changed or made. It adds no data to DataTable.
+//
+// Results: projections, joins and filters return new plain DataTables
+// (normalised when returned); exclude, unionWith and minus return new
+// SortedTables, but unionWith and minus return this table itself when the
+// column counts differ. The caller frees a result only when it is not the
+// table it called.
+#ifndef TABLOG_TABLES_SORTED_TABLE_H_
+#define TABLOG_TABLES_SORTED_TABLE_H_
+
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "tables/data_table.h"
+
+namespace tablog {
+
+class SortedTable : public DataTable {
+ public:
+  SortedTable(std::string name, std::string_view columnList)
+      : DataTable(std::move(name), columnList) {}
+  // Copies as they stand: neither normalises.
+  SortedTable(const SortedTable& source) = default;
+  SortedTable& operator=(const SortedTable& source) = default;
+  using DataTable::operator=;
+  ~SortedTable() override = default;
+
+  // Sorts `table`'s rows and removes each row equal to its predecessor.
+  static void normalize(DataTable& table);
+  void normalize() { normalize(*this); }
+
+  // A row of Null fields named after this table's columns. The caller owns
+  // it until it hands it to insertRow.
+  DataCol* newRow();
+  // Takes `row` over and normalises the table.
+  void insertRow(DataCol* row);
+  // Builds a row of `table` from `text` (fields split at commas outside
+  // single quotes, each set by the literal rule; fields the text does not
+  // reach stay Null, fields beyond the last column are ignored), inserts it
+  // and returns `table`.
+  static SortedTable* insertRowText(std::string_view text, SortedTable* table);
+
+  void removeColumn(const std::string& name) override;
+  void removeColumnAt(int position) override;
+  DataTable* projectByNames(const std::vector<std::string>& names) override;
+  DataTable* projectByIndices(const std::vector<int>& positions) override;
+  // The rows that match `condition`, reduced to its open columns (fields
+  // that are upper-case variables up to "Z", or begin with "<" or ">").
+  // The caller owns the result, a plain DataTable named as this table.
+  DataTable* filter(const std::string& condition) override;
+  // The rows that do not match `condition`, all columns, in this table's
+  // order. The caller owns the result.
+  SortedTable* exclude(const std::string& condition);
+  // This table's rows and the other's, by position, normalised. Returns
+  // this table itself when the column counts differ; otherwise a new table
+  // that the caller owns.
+  SortedTable* unionWith(DataTable& other);
+  // This table's rows less those equal to a row of `other`, in this
+  // table's order. Returns this table itself when the column counts differ.
+  SortedTable* minus(DataTable& other);
+  // The join of DataTable::join, normalised. The caller owns the result.
+  DataTable* join(DataTable& other, std::string name);
+
+  // The fields of a condition: split at commas outside single quotes.
+  std::vector<std::string> splitCondition(std::string_view condition) const;
+
+ private:
+  // The row that the condition text makes for this table's columns.
+  std::unique_ptr<DataCol> conditionRow(std::string_view condition);
+};
+
+// Splits a row text at the commas that stand outside single quotes. The
+// quotes stay in the fields; there is always at least one field.
+std::vector<std::string> splitFields(std::string_view text);
+
+}  // namespace tablog
+
+#endif  // TABLOG_TABLES_SORTED_TABLE_H_
