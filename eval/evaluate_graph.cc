@@ -24,16 +24,20 @@ SortedTable* EvaluateGraph::findTable(std::string_view name) const {
 
 EvaluateGraph& feedLine(std::string line, EvaluateGraph& graph) {
   if (line.empty()) return graph;
+  // "<-" anywhere makes a rule, whatever stands before it.
+  if (line.find("<-") != std::string::npos) {
+    graph.rules_.push_back(std::move(line));
+    return graph;
+  }
+  if (line.find('(') == std::string::npos) {
+    SortedTable::insertRowText(line, graph.currentTable_);
+    return graph;
+  }
+  // A declaration: the name is the text before the last "(" back to the
+  // parenthesis before it; the columns are the text before the last ")".
   std::string accumulator, name, columns;
-  bool opened = false;
-  for (std::size_t i = 0; i < line.size(); ++i) {
-    char c = line[i];
-    if (c == '<' && i + 1 < line.size() && line[i + 1] == '-') {
-      graph.rules_.push_back(std::move(line));
-      return graph;
-    }
+  for (char c : line) {
     if (c == '(') {
-      opened = true;
       name = std::move(accumulator);
       accumulator.clear();
     } else if (c == ')') {
@@ -43,11 +47,7 @@ EvaluateGraph& feedLine(std::string line, EvaluateGraph& graph) {
       accumulator += c;
     }
   }
-  if (opened) {
-    graph.currentTable_ = graph.createTable(std::move(name), columns, graph.tables_);
-  } else {
-    SortedTable::insertRowText(line, graph.currentTable_);
-  }
+  graph.currentTable_ = graph.createTable(std::move(name), columns, graph.tables_);
   return graph;
 }
 

@@ -111,7 +111,11 @@ void EvaluateGraph::applyTerm(const std::string& name, const std::string& args, 
   }
   // An unknown table reads as one without columns and rows.
   SortedTable* stored = findTable(name);
-  SortedTable src = stored != nullptr ? *stored : SortedTable(name, "");
+  SortedTable unknown(name, "");
+  SortedTable& src = stored != nullptr ? *stored : unknown;
+  // The atom's own copy of the table, with the columns renamed; the copy is
+  // only ever filtered, so the renames go with the filter.
+  std::vector<std::pair<unsigned, std::string>> renames;
 
   std::vector<std::string> arguments(1);
   for (char c : args) {
@@ -123,7 +127,7 @@ void EvaluateGraph::applyTerm(const std::string& name, const std::string& args, 
   }
   for (std::size_t k = 0; k < arguments.size(); ++k) {
     const std::string a = arguments[k];
-    if (!a.empty() && a[0] >= '<' && a[0] <= 'Z') src.renameColumnAt(static_cast<unsigned>(k), a);
+    if (!a.empty() && a[0] >= '<' && a[0] <= 'Z') renames.emplace_back(static_cast<unsigned>(k), a);
     const std::string condition = "'" + a + "',Y";
     std::unique_ptr<DataTable> recorded(assign->filter(condition));
     if (DataCol* row = recorded->firstRow()) {
@@ -138,7 +142,7 @@ void EvaluateGraph::applyTerm(const std::string& name, const std::string& args, 
     pattern += arguments[k];
   }
   {
-    std::unique_ptr<DataTable> selected(src.filter(pattern));
+    std::unique_ptr<DataTable> selected(src.filterRenamed(renames, pattern));
     temp2->absorb(*selected);
   }
   // A condition left over adds a constant column named after its variable.

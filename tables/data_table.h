@@ -96,6 +96,9 @@ class DataTable {
   // A private copy of the header, made before the first change.
   Names& ownHeader();
 
+  // Gives `table` the header `columns` and every row the names `names`.
+  // REQUIRES: both have one entry per column of `table`.
+  static void relabel(DataTable& table, SharedNames columns, SharedNames names);
   // Replaces header and rows; the name stays.
   void setContents(SharedNames header, RowList rows);
   // A new plain table named as this one, holding `rows` (rows of this
@@ -109,11 +112,9 @@ class DataTable {
   // time anything looks at the rows.
   void addPending(std::unique_ptr<DataCol> row);
 
-  // Builds the join's rows. With `collapse`, the identical rows that one
-  // row of this table yields in a row are given once, and `counts` receives
-  // how many each one stands for; otherwise every row is given.
-  DataTable* joinRows(DataTable& other, const std::string& name, bool collapse,
-                      std::vector<std::size_t>* counts);
+  // Builds the join's rows. With `collapse`, a run of identical rows that
+  // the join gives in a row is given once; otherwise every row is given.
+  DataTable* joinRows(DataTable& other, const std::string& name, bool collapse);
 
  private:
   std::string name_;

@@ -16,22 +16,31 @@ int compareValues(const DataValue& a, const DataValue& b) {
   return a.text().compare(b.text());
 }
 
-// A 64-bit prefix of a row's place in the total order: equal rows have
-// equal keys, and a smaller key means an earlier row.
-std::uint64_t sortKey(const DataCol& row) {
-  if (row.size() == 0) return 0;
+// A 128-bit prefix of a row's place in the total order, from its first
+// value: equal rows have equal keys, and a smaller key means a row that is
+// not later.
+struct SortKey {
+  std::uint64_t high, low;
+  bool operator<(const SortKey& o) const { return high != o.high ? high < o.high : low < o.low; }
+  bool operator!=(const SortKey& o) const { return high != o.high || low != o.low; }
+};
+
+SortKey sortKey(const DataCol& row) {
+  if (row.size() == 0) return {0, 0};
   const DataValue& v = row.at(0);
-  std::uint64_t key = static_cast<std::uint64_t>(v.kind()) << 62;
+  std::uint64_t kind = static_cast<std::uint64_t>(v.kind()) << 62;
   if (v.kind() == Plain) {
-    return key |
-           (static_cast<std::uint64_t>(static_cast<std::uint32_t>(v.number()) ^ 0x80000000u) << 30);
+    return {kind | (static_cast<std::uint32_t>(v.number()) ^ 0x80000000u), 0};
   }
-  std::uint64_t bytes = 0;
+  // Then 15 bytes of text: 7 in the high word, 8 in the low one.
   std::string_view t = v.text();
-  for (std::size_t i = 0; i < 7; ++i) {
-    bytes = (bytes << 8) | (i < t.size() ? static_cast<unsigned char>(t[i]) : 0);
-  }
-  return key | (bytes << 6);
+  auto byte = [&t](std::size_t i) -> std::uint64_t {
+    return i < t.size() ? static_cast<unsigned char>(t[i]) : 0;
+  };
+  std::uint64_t high = 0, low = 0;
+  for (std::size_t i = 0; i < 7; ++i) high = (high << 8) | byte(i);
+  for (std::size_t i = 7; i < 15; ++i) low = (low << 8) | byte(i);
+  return {kind | high, low};
 }
 
 // Whether two rows that stand next to each other after the stable sort
@@ -59,18 +68,22 @@ void removeRepeats(RowList& rows) {
   rows.resize(kept);
 }
 
-// Stable-sorts `rows` by the total order if the result provably equals the
-// exchange sort's; otherwise leaves them untouched and returns false.
-bool stableSortIfExact(RowList& rows) {
+// Sorts `rows` stably by the total order and removes the repeats, if the
+// result provably equals the exchange sort's; otherwise leaves them
+// untouched and returns false.
+bool sortRowsIfExact(RowList& rows) {
   std::size_t n = rows.size();
   bool inOrder = true;
   for (std::size_t i = 1; i < n && inOrder; ++i) {
     inOrder = !totalLess(*rows[i], *rows[i - 1]) && neighboursAgree(*rows[i - 1], *rows[i]);
   }
-  if (inOrder) return true;
+  if (inOrder) {
+    removeRepeats(rows);
+    return true;
+  }
 
   struct Entry {
-    std::uint64_t key;
+    SortKey key;
     std::uint32_t index;
   };
   std::vector<Entry> order(n);
@@ -85,12 +98,27 @@ bool stableSortIfExact(RowList& rows) {
     if (c == 0) c = x.size() - y.size();
     return c != 0 ? c < 0 : a.index < b.index;  // ties keep their order
   });
+  // Neighbours whose keys differ differ in their first value: they agree
+  // exactly when that value has the same kind in both.
+  std::vector<bool> repeat(n, false);
   for (std::size_t i = 1; i < n; ++i) {
-    if (!neighboursAgree(*rows[order[i - 1].index], *rows[order[i].index])) return false;
+    const Entry& a = order[i - 1];
+    const Entry& b = order[i];
+    if (a.key != b.key) {
+      if ((a.key.high >> 62) != (b.key.high >> 62)) return false;
+      continue;
+    }
+    const DataCol& x = *rows[a.index];
+    const DataCol& y = *rows[b.index];
+    if (!neighboursAgree(x, y)) return false;
+    repeat[i] = x.equals(y);
   }
-  RowList sorted(n);
-  for (std::size_t i = 0; i < n; ++i) sorted[i] = std::move(rows[order[i].index]);
-  rows = std::move(sorted);
+  RowList sorted;
+  sorted.reserve(n);
+  for (std::size_t i = 0; i < n; ++i) {
+    if (!repeat[i]) sorted.push_back(std::move(rows[order[i].index]));
+  }
+  rows = std::move(sorted);  // the repeats go with the old list
   return true;
 }
 
@@ -105,6 +133,8 @@ void insertSettled(RowList& rows, std::unique_ptr<DataCol> row) {
 }
 
 }  // namespace
+
+bool sortIfExact(RowList& rows) { return sortRowsIfExact(rows); }
 
 bool totalLess(const DataCol& a, const DataCol& b) {
   for (int i = 0; i < std::min(a.size(), b.size()); ++i) {
@@ -140,36 +170,13 @@ void exchangeNormalize(RowList& rows) {
 }
 
 void normalizeRows(RowList& rows) {
-  if (stableSortIfExact(rows)) {
-    removeRepeats(rows);
-  } else {
-    exchangeNormalize(rows);
-  }
-}
-
-void normalizeRows(RowList& rows, const std::vector<std::size_t>& counts) {
-  // Copies stand together before the sort and stay together after it, so
-  // the proof on one copy of each row covers them all.
-  if (stableSortIfExact(rows)) {
-    removeRepeats(rows);
-    return;
-  }
-  RowList all;
-  for (std::size_t i = 0; i < rows.size(); ++i) {
-    for (std::size_t c = 1; c < counts[i]; ++c) all.push_back(std::make_unique<DataCol>(*rows[i]));
-    all.push_back(std::move(rows[i]));
-  }
-  exchangeNormalize(all);
-  rows = std::move(all);
+  if (!sortIfExact(rows)) exchangeNormalize(rows);
 }
 
 void settlePending(RowList& rows, std::size_t pending) {
   // When the whole list is provably ordered by the stable sort, inserting
   // one row at a time gives the stable sort of the list as it stands.
-  if (stableSortIfExact(rows)) {
-    removeRepeats(rows);
-    return;
-  }
+  if (sortIfExact(rows)) return;
   std::size_t start = rows.size() - pending;
   RowList incoming(std::make_move_iterator(rows.begin() + static_cast<std::ptrdiff_t>(start)),
                    std::make_move_iterator(rows.end()));

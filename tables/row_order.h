@@ -22,9 +22,10 @@ namespace tablog {
 // its predecessor.
 void normalizeRows(RowList& rows);
 
-// The same for a list in which row i stands for counts[i] consecutive
-// copies of itself. REQUIRES: counts.size() == rows.size(), counts[i] > 0.
-void normalizeRows(RowList& rows, const std::vector<std::size_t>& counts);
+// Does what normalizeRows does when a stable sort provably gives the
+// exchange sort's order, and returns true; otherwise returns false and
+// leaves the rows as they were.
+bool sortIfExact(RowList& rows);
 
 // The last `pending` rows of `rows` were appended one at a time, each
 // append followed by normalising the whole list. Gives the result of doing

@@ -3,6 +3,7 @@
 // built on.
 #include "tables/sorted_table.h"
 
+#include <algorithm>
 #include <unordered_set>
 
 #include "tables/row_order.h"
@@ -34,22 +35,10 @@ struct RowEq {
 
 }  // namespace
 
-std::vector<std::string> splitFields(std::string_view text) {
-  std::vector<std::string> fields(1);
-  bool inside = false;
-  for (char c : text) {
-    if (c == ',' && !inside) {
-      fields.emplace_back();
-      continue;
-    }
-    if (c == '\'') inside = !inside;
-    fields.back() += c;
-  }
-  return fields;
-}
-
 std::vector<std::string> SortedTable::splitCondition(std::string_view condition) const {
-  return splitFields(condition);
+  std::vector<std::string> fields;
+  forEachField(condition, [&](std::size_t, std::string_view field) { fields.emplace_back(field); });
+  return fields;
 }
 
 void SortedTable::normalize(DataTable& table) { normalizeRows(rowsOf(table)); }
@@ -62,10 +51,9 @@ void SortedTable::insertRow(DataCol* row) {
 
 std::unique_ptr<DataCol> SortedTable::conditionRow(std::string_view text) {
   std::unique_ptr<DataCol> row(newRow());
-  std::vector<std::string> fields = splitFields(text);
-  for (std::size_t k = 0; k < fields.size() && k < static_cast<std::size_t>(row->size()); ++k) {
-    row->setLiteralAt(static_cast<int>(k), fields[k]);
-  }
+  forEachField(text, [&](std::size_t k, std::string_view field) {
+    if (k < static_cast<std::size_t>(row->size())) row->setLiteralAt(static_cast<int>(k), field);
+  });
   return row;
 }
 
@@ -99,6 +87,57 @@ DataTable* SortedTable::projectByNames(const std::vector<std::string>& names) {
 }
 
 DataTable* SortedTable::filter(const std::string& condition) {
+  DataTable* result = select(condition);
+  normalize(*result);
+  return result;
+}
+
+DataTable* SortedTable::filterRenamed(const std::vector<std::pair<unsigned, std::string>>& renames,
+                                      const std::string& condition) {
+  const RowList& all = rows();
+  SharedNames rowNames = all.empty() ? header() : all[0]->sharedNames();
+  for (const auto& row : all) {
+    if (row->sharedNames() != rowNames) {
+      // Rows named differently would be renamed differently: do it as said.
+      SortedTable copy(*this);
+      for (const auto& [position, name] : renames) copy.renameColumnAt(position, name);
+      return copy.filter(condition);
+    }
+  }
+  // All rows change alike, so one list of row names follows the header.
+  Names columns = *header(), names = *rowNames;
+  for (const auto& [position, name] : renames) {
+    if (position >= columns.size() || columns[position] == name) continue;
+    std::string old = columns[position];
+    std::replace(columns.begin(), columns.end(), old, name);
+    auto it = std::find(names.begin(), names.end(), old);
+    if (it != names.end()) *it = name;
+  }
+  std::unique_ptr<DataTable> result(select(condition));
+  std::vector<int> open = openPositions(condition);
+  auto keep = [&open](const Names& from) {
+    auto kept = std::make_shared<Names>();
+    for (int p : open) kept->push_back(from[p]);
+    return kept;
+  };
+  SharedNames keptColumns = keep(columns), keptNames = keep(names);
+  if (*keptNames == *keptColumns) keptNames = keptColumns;
+  relabel(*result, keptColumns, keptNames);
+  normalize(*result);
+  return result.release();
+}
+
+std::vector<int> SortedTable::openPositions(const std::string& condition) const {
+  std::vector<int> open;
+  forEachField(condition, [&](std::size_t k, std::string_view field) {
+    if (k < static_cast<std::size_t>(columnCount()) && isOpenField(field)) {
+      open.push_back(static_cast<int>(k));
+    }
+  });
+  return open;
+}
+
+DataTable* SortedTable::select(const std::string& condition) {
   // A row equal to a non-matching row does not match either, so the rows
   // that survive are exactly the matching ones.
   std::unique_ptr<DataCol> wanted = conditionRow(condition);
@@ -106,14 +145,7 @@ DataTable* SortedTable::filter(const std::string& condition) {
   for (const auto& row : rows()) {
     if (row->matches(*wanted)) kept.push_back(row.get());
   }
-  std::vector<int> open;
-  std::vector<std::string> fields = splitCondition(condition);
-  for (std::size_t k = 0; k < fields.size() && k < static_cast<std::size_t>(columnCount()); ++k) {
-    if (isOpenField(fields[k])) open.push_back(static_cast<int>(k));
-  }
-  DataTable* result = projectRows(kept, open);
-  normalize(*result);
-  return result;
+  return projectRows(kept, openPositions(condition));
 }
 
 SortedTable* SortedTable::exclude(const std::string& condition) {
@@ -153,10 +185,15 @@ SortedTable* SortedTable::minus(DataTable& other) {
 }
 
 DataTable* SortedTable::join(DataTable& other, std::string name) {
-  std::vector<std::size_t> counts;
-  DataTable* result = joinRows(other, name, true, &counts);
-  normalizeRows(rowsOf(*result), counts);
-  return result;
+  // Runs of identical rows stay together in the stable sort, so when it is
+  // exact on one row of each run it is exact on them all. Otherwise the
+  // exchange sort needs every row.
+  std::unique_ptr<DataTable> result(joinRows(other, name, true));
+  if (!sortIfExact(rowsOf(*result))) {
+    result.reset(joinRows(other, name, false));
+    exchangeNormalize(rowsOf(*result));
+  }
+  return result.release();
 }
 
 }  // namespace tablog

@@ -52,6 +52,11 @@ class SortedTable : public DataTable {
   // that are upper-case variables up to "Z", or begin with "<" or ">").
   // The caller owns the result, a plain DataTable named as this table.
   DataTable* filter(const std::string& condition) override;
+  // What filter(condition) gives on a copy of this table after
+  // renameColumnAt(position, name) for each entry of `renames` in order.
+  // This table is not changed. The caller owns the result.
+  DataTable* filterRenamed(const std::vector<std::pair<unsigned, std::string>>& renames,
+                           const std::string& condition);
   // The rows that do not match `condition`, all columns, in this table's
   // order. The caller owns the result.
   SortedTable* exclude(const std::string& condition);
@@ -69,13 +74,31 @@ class SortedTable : public DataTable {
   std::vector<std::string> splitCondition(std::string_view condition) const;
 
  private:
+  // The positions of the condition's open fields, in increasing order.
+  std::vector<int> openPositions(const std::string& condition) const;
+  // filter's rows and columns, not yet normalised.
+  DataTable* select(const std::string& condition);
   // The row that the condition text makes for this table's columns.
   std::unique_ptr<DataCol> conditionRow(std::string_view condition);
 };
 
-// Splits a row text at the commas that stand outside single quotes. The
-// quotes stay in the fields; there is always at least one field.
-std::vector<std::string> splitFields(std::string_view text);
+// Calls visit(k, field) for the fields 0, 1, ... of a row text: the text
+// split at the commas that stand outside single quotes. The quotes stay in
+// the fields; there is always at least one field.
+template <class Visit>
+void forEachField(std::string_view text, Visit visit) {
+  bool inside = false;
+  std::size_t start = 0, k = 0;
+  for (std::size_t i = 0; i < text.size(); ++i) {
+    if (text[i] == '\'') {
+      inside = !inside;
+    } else if (text[i] == ',' && !inside) {
+      visit(k++, text.substr(start, i - start));
+      start = i + 1;
+    }
+  }
+  visit(k, text.substr(start));
+}
 
 }  // namespace tablog
 
