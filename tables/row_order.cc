@@ -5,6 +5,8 @@
 #include <algorithm>
 #include <cstdint>
 #include <cstring>
+#include <map>
+#include <unordered_map>
 
 namespace tablog {
 
@@ -122,14 +124,190 @@ bool sortRowsIfExact(RowList& rows) {
   return true;
 }
 
-// Inserts `row` into settled `rows` where the exchange sort would move it:
-// after the last row that is not greater than it; dropped if equal to
-// that row. The rows stay settled.
-void insertSettled(RowList& rows, std::unique_ptr<DataCol> row) {
+// Inserts `row` into the settled `rows` where the exchange sort would move
+// it: after the last row that is not greater than it. Returns false, and
+// leaves the list alone, when that row equals it. The rows stay settled.
+bool insertSettled(std::vector<DataCol*>& rows, DataCol* row) {
   std::size_t i = rows.size();
   while (i > 0 && rows[i - 1]->greaterThan(*row)) --i;
-  if (i > 0 && rows[i - 1]->equals(*row)) return;
-  rows.insert(rows.begin() + static_cast<std::ptrdiff_t>(i), std::move(row));
+  if (i > 0 && rows[i - 1]->equals(*row)) return false;
+  rows.insert(rows.begin() + static_cast<std::ptrdiff_t>(i), row);
+  return true;
+}
+
+// How the values at one column relate among rows that agree on every
+// column before it. Rows whose values there are not equal compare by those
+// values alone, which lets the work split along them.
+enum class Shape {
+  kKindRuns,   // more than one kind: values of different kinds never compare
+  kGroups,     // one kind, different values ordered: groups in value order
+  kValueRuns,  // one kind, no two different values ordered (plain texts of one number)
+  kTangled,    // anything else
+};
+
+// The shape at `column` of the rows in `lists`; kTangled also when the rows
+// are not all of one width. In the last column, plain values of one number
+// count as one group: they never compare, and nothing comes after them.
+Shape shapeAt(std::initializer_list<const std::vector<DataCol*>*> lists, int column, int width) {
+  const DataValue* first = nullptr;
+  bool kinds = false, clean = true, oneNumber = true;
+  std::unordered_map<std::int32_t, std::string_view> textOf;
+  for (const auto* list : lists) {
+    for (const DataCol* row : *list) {
+      if (row->size() != width) return Shape::kTangled;
+      const DataValue& v = row->at(column);
+      if (first == nullptr) first = &v;
+      if (v.kind() != first->kind()) kinds = true;
+      if (kinds || v.kind() != Plain) continue;
+      oneNumber = oneNumber && v.number() == first->number();
+      auto [it, added] = textOf.try_emplace(v.number(), v.text());
+      clean = clean && (added || it->second == v.text());
+    }
+  }
+  if (kinds) return Shape::kKindRuns;
+  if (first == nullptr || first->kind() != Plain || clean || column == width - 1)
+    return Shape::kGroups;
+  return oneNumber ? Shape::kValueRuns : Shape::kTangled;
+}
+
+// Orders groups: plain values by number, the others by their bytes.
+struct GroupLess {
+  bool operator()(const DataValue* a, const DataValue* b) const {
+    return a->kind() == Plain ? a->number() < b->number() : a->text() < b->text();
+  }
+};
+
+// Whether two rows fall into the same run at `column` of that shape.
+bool sameRun(Shape shape, const DataCol& a, const DataCol& b, int column) {
+  return shape == Shape::kKindRuns ? a.at(column).kind() == b.at(column).kind()
+                                   : a.at(column).equals(b.at(column));
+}
+
+void appendRows(RowList& rows, RowList& out) {
+  for (auto& row : rows) out.push_back(std::move(row));
+}
+
+// Normalises `rows`, which agree on their first `column` values, and
+// appends the result to `out`. Where the values at `column` split the rows
+// into parts that the exchange sort provably keeps apart (rows of different
+// kinds, or plain texts of one number, never trade places; groups of
+// ordered values end up in value order), each part is normalised on its
+// own; otherwise the exchange sort runs on all of them.
+void normalizePart(RowList& rows, int column, RowList& out) {
+  if (rows.size() <= 1 || sortRowsIfExact(rows)) return appendRows(rows, out);
+  int width = rows[0]->size();
+  std::vector<DataCol*> view;
+  for (const auto& row : rows) view.push_back(row.get());
+  Shape shape = column < width ? shapeAt({&view}, column, width) : Shape::kTangled;
+  if (shape == Shape::kTangled) {
+    exchangeNormalize(rows);
+    return appendRows(rows, out);
+  }
+  if (shape == Shape::kGroups) {
+    std::map<const DataValue*, RowList, GroupLess> groups;
+    for (auto& row : rows) {
+      const DataValue* key = &row->at(column);
+      groups[key].push_back(std::move(row));
+    }
+    for (auto& [key, group] : groups) {
+      if (key->kind() == Plain && column == width - 1) {
+        exchangeNormalize(group);  // ties only: no exchange, repeats go
+        appendRows(group, out);
+      } else {
+        normalizePart(group, column + 1, out);
+      }
+    }
+    return;
+  }
+  int next = shape == Shape::kKindRuns ? column : column + 1;
+  for (std::size_t i = 0; i < rows.size();) {
+    std::size_t j = i + 1;
+    while (j < rows.size() && sameRun(shape, *rows[i], *rows[j], column)) ++j;
+    RowList run(std::make_move_iterator(rows.begin() + static_cast<std::ptrdiff_t>(i)),
+                std::make_move_iterator(rows.begin() + static_cast<std::ptrdiff_t>(j)));
+    normalizePart(run, next, out);
+    i = j;
+  }
+}
+
+// Inserts `incoming`, one row at a time, into `settled`, a settled list of
+// rows that agree on their first `column` values, and appends the result to
+// `out` (and the rows that go to `dropped`). A row moves left past the rows
+// greater than it, stops at the first that is not, and is dropped when that
+// row equals it. The values at `column` split this as they split the
+// normalisation: a row never moves past a row of another run, so it only
+// ever joins the last run if it belongs there; and within groups of ordered
+// values, a row only ever moves within its own group.
+void insertPart(const std::vector<DataCol*>& settled, const std::vector<DataCol*>& incoming,
+                int column, std::vector<DataCol*>& out, std::vector<DataCol*>& dropped) {
+  int width = (settled.empty() ? incoming.front() : settled.front())->size();
+  if (column >= width) {
+    // Equal rows: the first stays.
+    out.push_back(settled.empty() ? incoming.front() : settled.front());
+    dropped.insert(dropped.end(), incoming.begin() + (settled.empty() ? 1 : 0), incoming.end());
+    return;
+  }
+  Shape shape = shapeAt({&settled, &incoming}, column, width);
+  if (shape == Shape::kTangled) {
+    std::vector<DataCol*> list(settled);
+    for (DataCol* row : incoming) {
+      if (!insertSettled(list, row)) dropped.push_back(row);
+    }
+    out.insert(out.end(), list.begin(), list.end());
+    return;
+  }
+  if (shape == Shape::kGroups) {
+    struct Group {
+      std::vector<DataCol*> settled, incoming;
+    };
+    std::map<const DataValue*, Group, GroupLess> groups;
+    for (DataCol* row : settled) groups[&row->at(column)].settled.push_back(row);
+    for (DataCol* row : incoming) groups[&row->at(column)].incoming.push_back(row);
+    for (auto& [key, group] : groups) {
+      if (group.incoming.empty()) {
+        out.insert(out.end(), group.settled.begin(), group.settled.end());
+      } else if (key->kind() == Plain && column == width - 1) {
+        // Ties only: each row goes to the end unless it equals the row there.
+        std::vector<DataCol*>& list = group.settled;
+        for (DataCol* row : group.incoming) {
+          if (!list.empty() && list.back()->equals(*row)) {
+            dropped.push_back(row);
+          } else {
+            list.push_back(row);
+          }
+        }
+        out.insert(out.end(), list.begin(), list.end());
+      } else {
+        insertPart(group.settled, group.incoming, column + 1, out, dropped);
+      }
+    }
+    return;
+  }
+  // Runs: everything but the last settled run stays as it is.
+  std::size_t lastRun = settled.size();
+  while (lastRun > 0 && sameRun(shape, *settled[lastRun - 1], *settled.back(), column)) --lastRun;
+  out.insert(out.end(), settled.begin(), settled.begin() + static_cast<std::ptrdiff_t>(lastRun));
+  std::vector<DataCol*> run(settled.begin() + static_cast<std::ptrdiff_t>(lastRun), settled.end());
+  std::vector<DataCol*> joining;
+  int next = shape == Shape::kKindRuns ? column : column + 1;
+  auto flush = [&] {
+    if (joining.empty()) {
+      out.insert(out.end(), run.begin(), run.end());
+    } else {
+      insertPart(run, joining, next, out, dropped);
+    }
+  };
+  for (DataCol* row : incoming) {
+    const DataCol* runRow = !run.empty() ? run.back() : !joining.empty() ? joining.back() : nullptr;
+    if (runRow == nullptr || sameRun(shape, *runRow, *row, column)) {
+      joining.push_back(row);
+    } else {
+      flush();
+      run.clear();
+      joining.assign(1, row);
+    }
+  }
+  flush();
 }
 
 }  // namespace
@@ -144,8 +322,8 @@ bool totalLess(const DataCol& a, const DataCol& b) {
   return a.size() < b.size();
 }
 
-bool isSettled(const RowList& rows) {
-  for (std::size_t i = 1; i < rows.size(); ++i) {
+bool isSettled(const RowList& rows, std::size_t count) {
+  for (std::size_t i = 1; i < count; ++i) {
     if (rows[i - 1]->greaterThan(*rows[i]) || rows[i - 1]->equals(*rows[i])) return false;
   }
   return true;
@@ -170,7 +348,10 @@ void exchangeNormalize(RowList& rows) {
 }
 
 void normalizeRows(RowList& rows) {
-  if (!sortIfExact(rows)) exchangeNormalize(rows);
+  RowList out;
+  out.reserve(rows.size());
+  normalizePart(rows, 0, out);
+  rows = std::move(out);
 }
 
 void settlePending(RowList& rows, std::size_t pending) {
@@ -178,17 +359,31 @@ void settlePending(RowList& rows, std::size_t pending) {
   // one row at a time gives the stable sort of the list as it stands.
   if (sortIfExact(rows)) return;
   std::size_t start = rows.size() - pending;
+  if (isSettled(rows, start)) {
+    std::vector<DataCol*> settled, incoming, order, dropped;
+    for (std::size_t i = 0; i < rows.size(); ++i) {
+      (i < start ? settled : incoming).push_back(rows[i].release());
+    }
+    insertPart(settled, incoming, 0, order, dropped);
+    for (DataCol* row : dropped) delete row;
+    rows.clear();
+    for (DataCol* row : order) rows.emplace_back(row);
+    return;
+  }
+  // Not settled: the first insertion sorts the whole list.
   RowList incoming(std::make_move_iterator(rows.begin() + static_cast<std::ptrdiff_t>(start)),
                    std::make_move_iterator(rows.end()));
   rows.resize(start);
-  bool settled = isSettled(rows);
   for (auto& row : incoming) {
-    if (settled) {
-      insertSettled(rows, std::move(row));
+    if (isSettled(rows, rows.size())) {
+      std::vector<DataCol*> list;
+      for (auto& r : rows) list.push_back(r.release());
+      if (insertSettled(list, row.get())) row.release();
+      rows.clear();
+      for (DataCol* r : list) rows.emplace_back(r);
     } else {
       rows.push_back(std::move(row));
       exchangeNormalize(rows);
-      settled = isSettled(rows);
     }
   }
 }

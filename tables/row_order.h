@@ -36,10 +36,11 @@ void settlePending(RowList& rows, std::size_t pending);
 // except that the sort stops after a pass that exchanges nothing.
 void exchangeNormalize(RowList& rows);
 
-// True when the rows hold no neighbours of which the first is greater than
-// or equal to the second: appending rows one at a time then keeps the
-// order by insertion.
-bool isSettled(const RowList& rows);
+// True when the first `count` rows hold no neighbours of which the first
+// is greater than or equal to the second. Inserting a row into such a list
+// with a full normalisation moves it left past the rows greater than it, to
+// the first that is not, and nothing else.
+bool isSettled(const RowList& rows, std::size_t count);
 
 // The total order used by the fast path: per column, the kind, then the
 // number for Plain values, the bytes otherwise. Extends DataCol::greaterThan.

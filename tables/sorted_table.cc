@@ -185,15 +185,13 @@ SortedTable* SortedTable::minus(DataTable& other) {
 }
 
 DataTable* SortedTable::join(DataTable& other, std::string name) {
-  // Runs of identical rows stay together in the stable sort, so when it is
-  // exact on one row of each run it is exact on them all. Otherwise the
-  // exchange sort needs every row.
-  std::unique_ptr<DataTable> result(joinRows(other, name, true));
-  if (!sortIfExact(rowsOf(*result))) {
-    result.reset(joinRows(other, name, false));
-    exchangeNormalize(rowsOf(*result));
-  }
-  return result.release();
+  // A run of identical rows in a row sorts as one row would, and the
+  // repeats go: the join need not give them. (A pair of rows that agrees on
+  // several common columns, or a table whose columns all are common, gives
+  // such runs, which can be far larger than the result.)
+  DataTable* result = joinRows(other, name, true);
+  normalize(*result);
+  return result;
 }
 
 }  // namespace tablog
