@@ -150,7 +150,18 @@ void EvaluateGraph::applyTerm(const std::string& name, const std::string& args, 
     std::string value = row->textAt(1);
     temp2->addColumn(row->textAt(0), value.empty() ? std::string() : value.substr(1));
   }
-  if (temp->isEmpty()) *temp = *temp2;
+  if (temp->isEmpty()) {
+    *temp = *temp2;
+    // The join of a table with an equal copy of itself gives each of its
+    // rows again (repeated, which normalising undoes), provided its column
+    // names are unique: then normalising is all the join would do.
+    std::vector<std::string> names = temp->columnNames();
+    std::sort(names.begin(), names.end());
+    if (std::adjacent_find(names.begin(), names.end()) == names.end()) {
+      temp->normalize();
+      return;
+    }
+  }
   std::unique_ptr<DataTable> joined(temp->join(*temp2, "temp"));
   temp->absorb(*joined);
 }
