@@ -22,30 +22,45 @@ std::int32_t readNumber(std::string_view text) {
   return static_cast<std::int32_t>(n);
 }
 
+void DataValue::assign(std::string_view text, ValueKind kind) {
+  // Build the new bytes first: `text` may lie in this value.
+  unsigned char fresh[sizeof bytes_];
+  if (text.size() <= kInline) {
+    std::memcpy(fresh, text.data(), text.size());
+    fresh[kSizeByte] = static_cast<unsigned char>(text.size());
+  } else {
+    std::size_t size = text.size();
+    char* block = new char[sizeof size + size];
+    std::memcpy(block, &size, sizeof size);
+    std::memcpy(block + sizeof size, text.data(), size);
+    std::memcpy(fresh, &block, sizeof block);
+    fresh[kSizeByte] = kOnHeap;
+  }
+  fresh[kKindByte] = kind;
+  release();
+  std::memcpy(bytes_, fresh, sizeof bytes_);
+}
+
 void DataValue::setLiteral(std::string_view literal) {
   if (literal.empty()) {
-    kind_ = Null;
-    text_.clear();
+    assign({}, Null);
   } else if (literal[0] == '\'') {
-    kind_ = Quoted;
     // Positions 1 to length-2: the last character goes whatever it is.
-    text_.assign(literal.size() > 1 ? literal.substr(1, literal.size() - 2) : std::string_view());
+    assign(literal.size() > 1 ? literal.substr(1, literal.size() - 2) : std::string_view(), Quoted);
   } else {
-    kind_ = Plain;
-    text_.assign(literal);
+    assign(literal, Plain);
   }
-  number_ = kind_ == Plain ? readNumber(text_) : 0;
 }
 
 bool DataValue::greaterThan(const DataValue& other) const {
-  if (kind_ != other.kind_) return false;
-  if (kind_ == Plain) return number_ > other.number_;
-  return text_.compare(other.text_) > 0;  // char_traits compares unsigned bytes
+  if (kind() != other.kind()) return false;
+  if (kind() == Plain) return number() > other.number();
+  return text().compare(other.text()) > 0;  // char_traits compares unsigned bytes
 }
 
 bool DataValue::matches(const DataValue& condition) const {
   std::string_view t = condition.text();
-  std::string_view mine = text_;
+  std::string_view mine = text();
   if (t.empty()) return mine.empty();
   std::string_view operand = t.substr(1);
   switch (t[0]) {
@@ -62,14 +77,14 @@ bool DataValue::matches(const DataValue& condition) const {
 }
 
 void DataValue::appendTo(std::string& out) const {
-  switch (kind_) {
+  switch (kind()) {
     case Quoted:
       out += '\'';
-      out += text_;
+      out += text();
       out += '\'';
       break;
     case Plain:
-      out += text_;
+      out += text();
       break;
     case Null:
       out += "NULL";

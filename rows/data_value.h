@@ -5,6 +5,7 @@
 #define TABLOG_ROWS_DATA_VALUE_H_
 
 #include <cstdint>
+#include <cstring>
 #include <string>
 #include <string_view>
 
@@ -22,22 +23,56 @@ std::int32_t readNumber(std::string_view text);
 class DataValue {
  public:
   // A Null value.
-  DataValue() = default;
+  DataValue() { setEmpty(Null); }
   // Parses `literal` by the literal rule: "" is Null; a literal that starts
   // with a single quote is Quoted and loses its first and last character;
   // anything else is Plain and kept unchanged.
-  explicit DataValue(std::string_view literal) { setLiteral(literal); }
+  explicit DataValue(std::string_view literal) {
+    setEmpty(Null);
+    setLiteral(literal);
+  }
+  DataValue(const DataValue& other) {
+    setEmpty(Null);
+    assign(other.text(), other.kind());
+  }
+  DataValue(DataValue&& other) noexcept {
+    std::memcpy(bytes_, other.bytes_, sizeof bytes_);
+    other.setEmpty(Null);
+  }
+  DataValue& operator=(const DataValue& other) {
+    if (this != &other) assign(other.text(), other.kind());
+    return *this;
+  }
+  DataValue& operator=(DataValue&& other) noexcept {
+    if (this != &other) {
+      release();
+      std::memcpy(bytes_, other.bytes_, sizeof bytes_);
+      other.setEmpty(Null);
+    }
+    return *this;
+  }
+  ~DataValue() { release(); }
 
   // Re-parses this value in place by the literal rule.
   void setLiteral(std::string_view literal);
 
-  std::string_view text() const { return text_; }
-  ValueKind kind() const { return kind_; }
-  // The atoi reading of the text; computed once, meaningful for Plain.
-  std::int32_t number() const { return number_; }
+  std::string_view text() const {
+    if (bytes_[kSizeByte] != kOnHeap) {
+      return {reinterpret_cast<const char*>(bytes_), bytes_[kSizeByte]};
+    }
+    const char* block = heapBlock();
+    std::size_t size;
+    std::memcpy(&size, block, sizeof size);
+    return {block + sizeof size, size};
+  }
+  ValueKind kind() const { return static_cast<ValueKind>(bytes_[kKindByte]); }
+  // The atoi reading of the text (see readNumber); meaningful for Plain.
+  std::int32_t number() const { return readNumber(text()); }
 
   // Same text and same kind.
-  bool equals(const DataValue& other) const { return kind_ == other.kind_ && text_ == other.text_; }
+  bool equals(const DataValue& other) const {
+    return kind() == other.kind() && text() == other.text();
+  }
   // True when this value comes after `other`: same kind required; Plain
   // values by number, the others by their bytes.
   bool greaterThan(const DataValue& other) const;
@@ -50,9 +85,31 @@ class DataValue {
   void appendTo(std::string& out) const;
 
  private:
-  std::string text_;
-  ValueKind kind_ = Null;
-  std::int32_t number_ = 0;
+  // Texts of up to kInline bytes are held in place; a longer text lives in
+  // a heap block that starts with its size. A value is 16 bytes, so a
+  // million rows of a few short values stay small.
+  static constexpr std::size_t kInline = 14;
+  static constexpr std::size_t kSizeByte = 14;  // inline size, or kOnHeap
+  static constexpr std::size_t kKindByte = 15;
+  static constexpr unsigned char kOnHeap = 0xFF;
+
+  const char* heapBlock() const {
+    const char* block;
+    std::memcpy(&block, bytes_, sizeof block);
+    return block;
+  }
+  void setEmpty(ValueKind kind) {
+    bytes_[kSizeByte] = 0;
+    bytes_[kKindByte] = kind;
+  }
+  void release() {
+    if (bytes_[kSizeByte] == kOnHeap) delete[] heapBlock();
+    bytes_[kSizeByte] = 0;
+  }
+  // Sets text and kind; `text` may lie in this value.
+  void assign(std::string_view text, ValueKind kind);
+
+  alignas(8) unsigned char bytes_[16];
 };
 
 }  // namespace tablog
