@@ -26,7 +26,7 @@ void DataValue::assign(std::string_view text, ValueKind kind) {
   // Build the new bytes first: `text` may lie in this value.
   unsigned char fresh[sizeof bytes_];
   if (text.size() <= kInline) {
-    std::memcpy(fresh, text.data(), text.size());
+    if (!text.empty()) std::memcpy(fresh, text.data(), text.size());
     fresh[kSizeByte] = static_cast<unsigned char>(text.size());
   } else {
     std::size_t size = text.size();
