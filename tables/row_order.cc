@@ -70,11 +70,55 @@ void removeRepeats(RowList& rows) {
   rows.resize(kept);
 }
 
+// How the values at one column relate among rows that agree on every
+// column before it. Rows whose values there are not equal compare by those
+// values alone, which lets the work split along them.
+enum class Shape {
+  kKindRuns,   // more than one kind: values of different kinds never compare
+  kGroups,     // one kind, different values ordered: groups in value order
+  kValueRuns,  // one kind, no two different values ordered (plain texts of one number)
+  kTangled,    // anything else
+};
+
+// The shape at `column` of the rows in `lists`; kTangled also when the rows
+// are not all of one width. In the last column, plain values of one number
+// count as one group: they never compare, and nothing comes after them.
+Shape shapeAt(std::initializer_list<const std::vector<DataCol*>*> lists, int column, int width) {
+  const DataValue* first = nullptr;
+  bool kinds = false, clean = true, oneNumber = true;
+  std::unordered_map<std::int32_t, std::string_view> textOf;
+  for (const auto* list : lists) {
+    for (const DataCol* row : *list) {
+      if (row->size() != width) return Shape::kTangled;
+      const DataValue& v = row->at(column);
+      if (first == nullptr) first = &v;
+      if (v.kind() != first->kind()) kinds = true;
+      if (kinds || v.kind() != Plain) continue;
+      oneNumber = oneNumber && v.number() == first->number();
+      auto [it, added] = textOf.try_emplace(v.number(), v.text());
+      clean = clean && (added || it->second == v.text());
+    }
+  }
+  if (kinds) return Shape::kKindRuns;
+  if (first == nullptr || first->kind() != Plain || clean || column == width - 1)
+    return Shape::kGroups;
+  return oneNumber ? Shape::kValueRuns : Shape::kTangled;
+}
+
 // Sorts `rows` stably by the total order and removes the repeats, if the
 // result provably equals the exchange sort's; otherwise leaves them
 // untouched and returns false.
 bool sortRowsIfExact(RowList& rows) {
   std::size_t n = rows.size();
+  if (n > 1 && rows[0]->size() > 0) {
+    // Values of different kinds, or plain texts of one number, in the first
+    // column (of two or more) always end up as failing neighbours: spare
+    // the sort.
+    std::vector<DataCol*> view;
+    view.reserve(n);
+    for (const auto& row : rows) view.push_back(row.get());
+    if (shapeAt({&view}, 0, rows[0]->size()) != Shape::kGroups) return false;
+  }
   bool inOrder = true;
   for (std::size_t i = 1; i < n && inOrder; ++i) {
     inOrder = !totalLess(*rows[i], *rows[i - 1]) && neighboursAgree(*rows[i - 1], *rows[i]);
@@ -135,41 +179,6 @@ bool insertSettled(std::vector<DataCol*>& rows, DataCol* row) {
   return true;
 }
 
-// How the values at one column relate among rows that agree on every
-// column before it. Rows whose values there are not equal compare by those
-// values alone, which lets the work split along them.
-enum class Shape {
-  kKindRuns,   // more than one kind: values of different kinds never compare
-  kGroups,     // one kind, different values ordered: groups in value order
-  kValueRuns,  // one kind, no two different values ordered (plain texts of one number)
-  kTangled,    // anything else
-};
-
-// The shape at `column` of the rows in `lists`; kTangled also when the rows
-// are not all of one width. In the last column, plain values of one number
-// count as one group: they never compare, and nothing comes after them.
-Shape shapeAt(std::initializer_list<const std::vector<DataCol*>*> lists, int column, int width) {
-  const DataValue* first = nullptr;
-  bool kinds = false, clean = true, oneNumber = true;
-  std::unordered_map<std::int32_t, std::string_view> textOf;
-  for (const auto* list : lists) {
-    for (const DataCol* row : *list) {
-      if (row->size() != width) return Shape::kTangled;
-      const DataValue& v = row->at(column);
-      if (first == nullptr) first = &v;
-      if (v.kind() != first->kind()) kinds = true;
-      if (kinds || v.kind() != Plain) continue;
-      oneNumber = oneNumber && v.number() == first->number();
-      auto [it, added] = textOf.try_emplace(v.number(), v.text());
-      clean = clean && (added || it->second == v.text());
-    }
-  }
-  if (kinds) return Shape::kKindRuns;
-  if (first == nullptr || first->kind() != Plain || clean || column == width - 1)
-    return Shape::kGroups;
-  return oneNumber ? Shape::kValueRuns : Shape::kTangled;
-}
-
 // Orders groups: plain values by number, the others by their bytes.
 struct GroupLess {
   bool operator()(const DataValue* a, const DataValue* b) const {
@@ -194,8 +203,13 @@ void appendRows(RowList& rows, RowList& out) {
 // ordered values end up in value order), each part is normalised on its
 // own; otherwise the exchange sort runs on all of them.
 void normalizePart(RowList& rows, int column, RowList& out) {
-  if (rows.size() <= 1 || sortRowsIfExact(rows)) return appendRows(rows, out);
+  if (rows.size() <= 1) return appendRows(rows, out);
   int width = rows[0]->size();
+  if (column >= width && std::all_of(rows.begin(), rows.end(),
+                                     [width](const auto& row) { return row->size() == width; })) {
+    out.push_back(std::move(rows[0]));  // equal rows: the first stays
+    return;
+  }
   std::vector<DataCol*> view;
   for (const auto& row : rows) view.push_back(row.get());
   Shape shape = column < width ? shapeAt({&view}, column, width) : Shape::kTangled;
@@ -348,6 +362,7 @@ void exchangeNormalize(RowList& rows) {
 }
 
 void normalizeRows(RowList& rows) {
+  if (sortRowsIfExact(rows)) return;
   RowList out;
   out.reserve(rows.size());
   normalizePart(rows, 0, out);
