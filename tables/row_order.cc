@@ -25,6 +25,7 @@ struct SortKey {
   std::uint64_t high, low;
   bool operator<(const SortKey& o) const { return high != o.high ? high < o.high : low < o.low; }
   bool operator!=(const SortKey& o) const { return high != o.high || low != o.low; }
+  bool operator==(const SortKey& o) const { return high == o.high && low == o.low; }
 };
 
 SortKey sortKey(const DataCol& row) {
@@ -110,40 +111,44 @@ Shape shapeAt(std::initializer_list<const std::vector<DataCol*>*> lists, int col
 // untouched and returns false.
 bool sortRowsIfExact(RowList& rows) {
   std::size_t n = rows.size();
-  if (n > 1 && rows[0]->size() > 0) {
-    // Values of different kinds, or plain texts of one number, in the first
-    // column (of two or more) always end up as failing neighbours: spare
-    // the sort.
-    std::vector<DataCol*> view;
-    view.reserve(n);
-    for (const auto& row : rows) view.push_back(row.get());
-    if (shapeAt({&view}, 0, rows[0]->size()) != Shape::kGroups) return false;
-  }
-  bool inOrder = true;
-  for (std::size_t i = 1; i < n && inOrder; ++i) {
-    inOrder = !totalLess(*rows[i], *rows[i - 1]) && neighboursAgree(*rows[i - 1], *rows[i]);
-  }
-  if (inOrder) {
-    removeRepeats(rows);
-    return true;
-  }
-
+  if (n <= 1) return true;
   struct Entry {
     SortKey key;
     std::uint32_t index;
   };
   std::vector<Entry> order(n);
-  for (std::size_t i = 0; i < n; ++i) order[i] = {sortKey(*rows[i]), static_cast<std::uint32_t>(i)};
-  std::sort(order.begin(), order.end(), [&](const Entry& a, const Entry& b) {
-    if (a.key != b.key) return a.key < b.key;
-    int c = 0;
-    const DataCol& x = *rows[a.index];
-    const DataCol& y = *rows[b.index];
-    for (int i = 0; i < std::min(x.size(), y.size()) && c == 0; ++i)
-      c = compareValues(x.at(i), y.at(i));
-    if (c == 0) c = x.size() - y.size();
-    return c != 0 ? c < 0 : a.index < b.index;  // ties keep their order
-  });
+  // Values of different kinds, or plain texts of one number, in the first
+  // column (of two or more) always end up as failing neighbours: spare the
+  // sort. The keys hold the kinds; plain texts need a look.
+  int width = rows[0]->size();
+  std::unordered_map<std::int32_t, std::string_view> textOf;
+  for (std::size_t i = 0; i < n; ++i) {
+    const DataCol& row = *rows[i];
+    order[i] = {sortKey(row), static_cast<std::uint32_t>(i)};
+    if (row.size() != width) return false;
+    if (width == 0) continue;
+    if ((order[i].key.high >> 62) != (order[0].key.high >> 62)) return false;
+    if (width > 1 && row.at(0).kind() == Plain) {
+      auto [it, added] = textOf.try_emplace(row.at(0).number(), row.at(0).text());
+      if (!added && it->second != row.at(0).text()) return false;
+    }
+  }
+  bool inOrder = true;
+  for (std::size_t i = 1; i < n && inOrder; ++i) {
+    inOrder = order[i - 1].key < order[i].key ||
+              (order[i - 1].key == order[i].key && !totalLess(*rows[i], *rows[i - 1]));
+  }
+  if (!inOrder)
+    std::sort(order.begin(), order.end(), [&](const Entry& a, const Entry& b) {
+      if (a.key != b.key) return a.key < b.key;
+      int c = 0;
+      const DataCol& x = *rows[a.index];
+      const DataCol& y = *rows[b.index];
+      for (int i = 0; i < std::min(x.size(), y.size()) && c == 0; ++i)
+        c = compareValues(x.at(i), y.at(i));
+      if (c == 0) c = x.size() - y.size();
+      return c != 0 ? c < 0 : a.index < b.index;  // ties keep their order
+    });
   // Neighbours whose keys differ differ in their first value: they agree
   // exactly when that value has the same kind in both.
   std::vector<bool> repeat(n, false);
