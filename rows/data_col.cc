@@ -52,7 +52,7 @@ void DataCol::removeAt(int i) {
   if (i < 0 || i >= size()) return;
   Names& names = ownNames();
   names.erase(names.begin() + i);
-  values_.erase(values_.begin() + i);
+  values_.erase(static_cast<std::size_t>(i));
 }
 
 void DataCol::appendField(SharedNames names, const DataValue& v) {
@@ -62,7 +62,7 @@ void DataCol::appendField(SharedNames names, const DataValue& v) {
 
 void DataCol::removeFieldAt(int i, SharedNames names) {
   names_ = std::move(names);
-  values_.erase(values_.begin() + i);
+  values_.erase(static_cast<std::size_t>(i));
 }
 
 std::unique_ptr<DataCol> DataCol::project(const std::vector<int>& positions,

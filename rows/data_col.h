@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "rows/data_value.h"
+#include "rows/value_list.h"
 
 namespace tablog {
 
@@ -100,7 +101,7 @@ class DataCol {
   Names& ownNames();
 
   SharedNames names_;
-  std::vector<DataValue> values_;
+  ValueList values_;
 };
 
 // Writes the printed form of `row`: 'abc',12,NULL and nothing more.

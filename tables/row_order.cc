@@ -117,20 +117,23 @@ bool sortRowsIfExact(RowList& rows) {
     std::uint32_t index;
   };
   std::vector<Entry> order(n);
-  // Values of different kinds, or plain texts of one number, in the first
-  // column (of two or more) always end up as failing neighbours: spare the
-  // sort. The keys hold the kinds; plain texts need a look.
+  // Values of different kinds in a column, or plain texts of one number in
+  // a column other than the last, make failing neighbours certain in the
+  // first column and likely in the others: leave such rows to the split
+  // along columns, which is exact too. The keys hold the first kinds.
   int width = rows[0]->size();
-  std::unordered_map<std::int32_t, std::string_view> textOf;
+  std::vector<std::unordered_map<std::int32_t, std::string_view>> textOf(width);
   for (std::size_t i = 0; i < n; ++i) {
     const DataCol& row = *rows[i];
     order[i] = {sortKey(row), static_cast<std::uint32_t>(i)};
     if (row.size() != width) return false;
-    if (width == 0) continue;
-    if ((order[i].key.high >> 62) != (order[0].key.high >> 62)) return false;
-    if (width > 1 && row.at(0).kind() == Plain) {
-      auto [it, added] = textOf.try_emplace(row.at(0).number(), row.at(0).text());
-      if (!added && it->second != row.at(0).text()) return false;
+    for (int c = 0; c < width; ++c) {
+      const DataValue& v = row.at(c);
+      if (v.kind() != rows[0]->at(c).kind()) return false;
+      if (v.kind() == Plain && c + 1 < width) {
+        auto [it, added] = textOf[c].try_emplace(v.number(), v.text());
+        if (!added && it->second != v.text()) return false;
+      }
     }
   }
   bool inOrder = true;

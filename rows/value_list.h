@@ -1,0 +1,128 @@
+// ValueList: the values of one row, in field order. Up to kInline values
+// live inside the list itself, so the usual row of a few columns takes one
+// allocation (its DataCol) instead of two.
+#ifndef TABLOG_ROWS_VALUE_LIST_H_
+#define TABLOG_ROWS_VALUE_LIST_H_
+
+#include <algorithm>
+#include <cstddef>
+#include <cstdint>
+#include <new>
+#include <string_view>
+#include <utility>
+
+#include "rows/data_value.h"
+
+namespace tablog {
+
+class ValueList {
+ public:
+  ValueList() = default;
+  // `n` Null values.
+  explicit ValueList(std::size_t n) {
+    reserve(n);
+    for (std::size_t i = 0; i < n; ++i) new (data() + i) DataValue();
+    size_ = static_cast<std::uint32_t>(n);
+  }
+  ValueList(const ValueList& other) {
+    reserve(other.size_);
+    for (std::size_t i = 0; i < other.size_; ++i) new (data() + i) DataValue(other[i]);
+    size_ = other.size_;
+  }
+  ValueList& operator=(const ValueList& other) {
+    if (this != &other) {
+      ValueList copy(other);
+      swap(copy);
+    }
+    return *this;
+  }
+  ~ValueList() {
+    clear();
+    if (onHeap()) ::operator delete(heap_);
+  }
+
+  std::size_t size() const { return size_; }
+  DataValue& operator[](std::size_t i) { return data()[i]; }
+  const DataValue& operator[](std::size_t i) const { return data()[i]; }
+
+  void push_back(const DataValue& v) {
+    DataValue copy(v);  // `v` may be one of ours
+    reserve(size_ + 1);
+    new (data() + size_) DataValue(std::move(copy));
+    ++size_;
+  }
+  void emplace_back(std::string_view literal) {
+    reserve(size_ + 1);
+    new (data() + size_) DataValue(literal);
+    ++size_;
+  }
+  // Removes value i; later values move down. REQUIRES: i < size().
+  void erase(std::size_t i) {
+    for (; i + 1 < size_; ++i) data()[i] = std::move(data()[i + 1]);
+    data()[--size_].~DataValue();
+  }
+
+ private:
+  static constexpr std::uint32_t kInline = 3;
+
+  bool onHeap() const { return capacity_ > kInline; }
+  DataValue* data() { return onHeap() ? heap_ : reinterpret_cast<DataValue*>(inline_); }
+  const DataValue* data() const {
+    return onHeap() ? heap_ : reinterpret_cast<const DataValue*>(inline_);
+  }
+  void clear() {
+    for (std::size_t i = 0; i < size_; ++i) data()[i].~DataValue();
+    size_ = 0;
+  }
+  void reserve(std::size_t n) {
+    if (n <= capacity_) return;
+    std::size_t capacity = std::max<std::size_t>(n, 2 * static_cast<std::size_t>(capacity_));
+    auto* fresh = static_cast<DataValue*>(::operator new(capacity * sizeof(DataValue)));
+    for (std::size_t i = 0; i < size_; ++i) {
+      new (fresh + i) DataValue(std::move(data()[i]));
+      data()[i].~DataValue();
+    }
+    if (onHeap()) ::operator delete(heap_);
+    heap_ = fresh;
+    capacity_ = static_cast<std::uint32_t>(capacity);
+  }
+  void swap(ValueList& other) {
+    // Both lists are moved value by value through a third one, since inline
+    // values cannot simply trade pointers.
+    ValueList tmp;
+    tmp.takeFrom(*this);
+    takeFrom(other);
+    other.takeFrom(tmp);
+  }
+  // Makes this (empty, inline) list hold `other`'s values; `other` ends
+  // empty and inline.
+  void takeFrom(ValueList& other) {
+    clear();
+    if (onHeap()) ::operator delete(heap_);
+    capacity_ = kInline;
+    if (other.onHeap()) {
+      heap_ = other.heap_;
+      capacity_ = other.capacity_;
+      size_ = other.size_;
+    } else {
+      for (std::size_t i = 0; i < other.size_; ++i) {
+        new (data() + i) DataValue(std::move(other.data()[i]));
+        other.data()[i].~DataValue();
+      }
+      size_ = other.size_;
+    }
+    other.size_ = 0;
+    other.capacity_ = kInline;
+  }
+
+  std::uint32_t size_ = 0;
+  std::uint32_t capacity_ = kInline;
+  union {
+    DataValue* heap_;
+    alignas(DataValue) unsigned char inline_[kInline * sizeof(DataValue)];
+  };
+};
+
+}  // namespace tablog
+
+#endif  // TABLOG_ROWS_VALUE_LIST_H_
