@@ -93,16 +93,18 @@ class FdBuffer : public std::streambuf {
 
 }  // namespace
 
-void runScript(std::string_view script, std::ostream& out) {
+void runScript(std::string script, std::ostream& out) {
   EvaluateGraph graph;
+  std::string_view text = script;
   std::size_t start = 0;
   for (;;) {
-    std::size_t end = script.find('\n', start);
-    std::string_view line = script.substr(start, end == std::string_view::npos ? end : end - start);
+    std::size_t end = text.find('\n', start);
+    std::string_view line = text.substr(start, end == std::string_view::npos ? end : end - start);
     feedLine(std::string(line.substr(0, line.find('\0'))), graph);
     if (end == std::string_view::npos) break;
     start = end + 1;
   }
+  std::string().swap(script);  // the text is no longer needed while rules run
   out << graph;
 }
 
@@ -134,7 +136,7 @@ int runProgram(int argc, const char* const* argv, std::ostream& console) {
   {
     FdBuffer buffer(fd);
     std::ostream out(&buffer);
-    runScript(script, out);
+    runScript(std::move(script), out);
     out.flush();
     failed = buffer.failed() || !out;
   }

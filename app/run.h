@@ -4,7 +4,7 @@
 #define TABLOG_APP_RUN_H_
 
 #include <ostream>
-#include <string_view>
+#include <string>
 
 namespace tablog {
 
@@ -18,7 +18,7 @@ int runProgram(int argc, const char* const* argv, std::ostream& console);
 // Feeds every line of `script` to a new evaluator, as the program reads a
 // script file (a line ends at a line feed, a NUL cuts its line, a final
 // line feed gives one more, empty, line), and writes the result to `out`.
-void runScript(std::string_view script, std::ostream& out);
+void runScript(std::string script, std::ostream& out);
 
 }  // namespace tablog
 

@@ -4,6 +4,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <sstream>
+#include <string>
 #include <string_view>
 
 #include "app/run.h"
@@ -20,6 +21,6 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   if (size > kMaxInput) return -1;
   std::string_view script(reinterpret_cast<const char*>(data), size);
   std::ostringstream out;
-  tablog::runScript(script, out);
+  tablog::runScript(std::string(script), out);
   return 0;
 }
