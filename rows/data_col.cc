@@ -5,12 +5,12 @@
 
 namespace tablog {
 
-DataCol::DataCol() : names_(std::make_shared<Names>()) {}
+DataCol::DataCol() : names_(SharedNames::make()) {}
 
 DataCol::DataCol(SharedNames names) : names_(std::move(names)), values_(names_->size()) {}
 
 Names& DataCol::ownNames() {
-  if (names_.use_count() != 1) names_ = std::make_shared<Names>(*names_);
+  if (names_.use_count() != 1) names_ = SharedNames::make(*names_);
   return *names_;
 }
 

@@ -15,14 +15,10 @@
 #include <vector>
 
 #include "rows/data_value.h"
+#include "rows/shared_names.h"
 #include "rows/value_list.h"
 
 namespace tablog {
-
-using Names = std::vector<std::string>;
-// A list of names that may be shared by many rows. A holder changes it only
-// while it is the sole owner; otherwise it changes a copy.
-using SharedNames = std::shared_ptr<Names>;
 
 class DataCol {
  public:

@@ -27,7 +27,7 @@ class NamesEditor {
   const SharedNames& edited(const SharedNames& old, const SharedNames& header, Edit edit) {
     if (old != lastOld_) {
       lastOld_ = old;
-      lastNew_ = std::make_shared<Names>(*old);
+      lastNew_ = SharedNames::make(*old);
       edit(*lastNew_);
       if (*lastNew_ == *header) lastNew_ = header;
     }
@@ -120,7 +120,7 @@ struct ValueEq {
 }  // namespace
 
 DataTable::DataTable(std::string name, std::string_view columnList)
-    : name_(std::move(name)), columns_(std::make_shared<Names>()) {
+    : name_(std::move(name)), columns_(SharedNames::make()) {
   std::string current;
   for (char c : columnList) {
     if (c == ',') {
@@ -187,7 +187,7 @@ void DataTable::addPending(std::unique_ptr<DataCol> row) {
 }
 
 Names& DataTable::ownHeader() {
-  if (columns_.use_count() != 1) columns_ = std::make_shared<Names>(*columns_);
+  if (columns_.use_count() != 1) columns_ = SharedNames::make(*columns_);
   return *columns_;
 }
 

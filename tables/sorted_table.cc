@@ -116,7 +116,7 @@ DataTable* SortedTable::filterRenamed(const std::vector<std::pair<unsigned, std:
   std::unique_ptr<DataTable> result(select(condition));
   std::vector<int> open = openPositions(condition);
   auto keep = [&open](const Names& from) {
-    auto kept = std::make_shared<Names>();
+    auto kept = SharedNames::make();
     for (int p : open) kept->push_back(from[p]);
     return kept;
   };

@@ -417,7 +417,7 @@ TEST(DataColTest, CopiesShareNothing) {
   EXPECT_EQ("5", Print(assigned));
 
   // Rows made from one list of names are still renamed one by one.
-  auto names = std::make_shared<Names>(Names{"p", "q"});
+  auto names = SharedNames::make(Names{"p", "q"});
   DataCol first(names), second(names);
   first.setNameAt(0, "z");
   second.renameField("q", "w");
@@ -430,7 +430,7 @@ TEST(DataColTest, CopiesShareNothing) {
 TEST(DataColTest, PrintedForm) {
   EXPECT_EQ("'abc',12,NULL", Print(Row({"'abc'", "12", ""})));
   EXPECT_EQ("", Print(DataCol()));
-  EXPECT_EQ("NULL,NULL,NULL", Print(DataCol(std::make_shared<Names>(Names{"a", "b", "c"}))));
+  EXPECT_EQ("NULL,NULL,NULL", Print(DataCol(SharedNames::make(Names{"a", "b", "c"}))));
   EXPECT_EQ("'a,b','it's', 1,NULL,''", Print(Row({"'a,b'", "'it's'", " 1", "NULL", "''"})));
 }
 
