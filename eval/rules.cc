@@ -154,10 +154,12 @@ void EvaluateGraph::applyTerm(const std::string& name, const std::string& args, 
     *temp = *temp2;
     // The join of a table with an equal copy of itself gives each of its
     // rows again (repeated, which normalising undoes), provided its column
-    // names are unique: then normalising is all the join would do.
+    // names are unique and its rows carry them: then normalising is all
+    // the join would do.
     std::vector<std::string> names = temp->columnNames();
     std::sort(names.begin(), names.end());
-    if (std::adjacent_find(names.begin(), names.end()) == names.end()) {
+    if (std::adjacent_find(names.begin(), names.end()) == names.end() &&
+        temp->rowsNamedAsColumns()) {
       temp->normalize();
       return;
     }

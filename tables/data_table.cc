@@ -193,6 +193,12 @@ Names& DataTable::ownHeader() {
 
 std::size_t DataTable::rowCount() const { return rows().size(); }
 
+bool DataTable::rowsNamedAsColumns() const {
+  return std::all_of(rows().begin(), rows().end(), [this](const auto& row) {
+    return row->sharedNames() == columns_ || *row->sharedNames() == *columns_;
+  });
+}
+
 DataCol* DataTable::firstRow() {
   cursor_ = 0;
   RowList& all = rows();

@@ -58,6 +58,8 @@ class DataTable {
   std::vector<std::string> columnNames() const { return *columns_; }
   int columnCount() const { return static_cast<int>(columns_->size()); }
   std::size_t rowCount() const;
+  // True when every row's field names are the header's.
+  bool rowsNamedAsColumns() const;
 
   // Appends a column named `name`; every row gets a last field of that
   // name holding its own value parsed from `literal`.
