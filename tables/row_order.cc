@@ -117,23 +117,23 @@ bool sortRowsIfExact(RowList& rows) {
     std::uint32_t index;
   };
   std::vector<Entry> order(n);
-  // Values of different kinds in a column, or plain texts of one number in
-  // a column other than the last, make failing neighbours certain in the
-  // first column and likely in the others: leave such rows to the split
-  // along columns, which is exact too. The keys hold the first kinds.
+  // Values of different kinds in a column make failing neighbours certain
+  // in the first column and likely in the others, and so do plain texts of
+  // one number in the first column (of two or more): leave such rows to the
+  // split along columns, which is exact too.
   int width = rows[0]->size();
-  std::vector<std::unordered_map<std::int32_t, std::string_view>> textOf(width);
+  std::unordered_map<std::int32_t, std::string_view> textOf;
+  bool plainFirst = width > 1 && rows[0]->at(0).kind() == Plain;
   for (std::size_t i = 0; i < n; ++i) {
     const DataCol& row = *rows[i];
     order[i] = {sortKey(row), static_cast<std::uint32_t>(i)};
     if (row.size() != width) return false;
     for (int c = 0; c < width; ++c) {
-      const DataValue& v = row.at(c);
-      if (v.kind() != rows[0]->at(c).kind()) return false;
-      if (v.kind() == Plain && c + 1 < width) {
-        auto [it, added] = textOf[c].try_emplace(v.number(), v.text());
-        if (!added && it->second != v.text()) return false;
-      }
+      if (row.at(c).kind() != rows[0]->at(c).kind()) return false;
+    }
+    if (plainFirst) {
+      auto [it, added] = textOf.try_emplace(row.at(0).number(), row.at(0).text());
+      if (!added && it->second != row.at(0).text()) return false;
     }
   }
   bool inOrder = true;
