@@ -369,18 +369,19 @@ void exchangeNormalize(RowList& rows) {
   removeRepeats(rows);
 }
 
-void normalizeRows(RowList& rows) {
-  if (sortRowsIfExact(rows)) return;
+bool normalizeRows(RowList& rows) {
+  if (sortRowsIfExact(rows)) return true;
   RowList out;
   out.reserve(rows.size());
   normalizePart(rows, 0, out);
   rows = std::move(out);
+  return isSettled(rows, rows.size());  // then the exchange sort finds nothing to do
 }
 
-void settlePending(RowList& rows, std::size_t pending) {
+bool settlePending(RowList& rows, std::size_t pending) {
   // When the whole list is provably ordered by the stable sort, inserting
   // one row at a time gives the stable sort of the list as it stands.
-  if (sortIfExact(rows)) return;
+  if (sortIfExact(rows)) return true;
   std::size_t start = rows.size() - pending;
   if (isSettled(rows, start)) {
     std::vector<DataCol*> settled, incoming, order, dropped;
@@ -391,7 +392,7 @@ void settlePending(RowList& rows, std::size_t pending) {
     for (DataCol* row : dropped) delete row;
     rows.clear();
     for (DataCol* row : order) rows.emplace_back(row);
-    return;
+    return true;  // settled: the exchange sort finds nothing to do
   }
   // Not settled: the first insertion sorts the whole list.
   RowList incoming(std::make_move_iterator(rows.begin() + static_cast<std::ptrdiff_t>(start)),
@@ -409,6 +410,7 @@ void settlePending(RowList& rows, std::size_t pending) {
       exchangeNormalize(rows);
     }
   }
+  return isSettled(rows, rows.size());
 }
 
 }  // namespace tablog

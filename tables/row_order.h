@@ -19,8 +19,9 @@
 namespace tablog {
 
 // Sorts `rows` into the exchange-sort order and removes each row equal to
-// its predecessor.
-void normalizeRows(RowList& rows);
+// its predecessor. Returns true when the result is known to be left as it
+// is by normalising it again.
+bool normalizeRows(RowList& rows);
 
 // Does what normalizeRows does when a stable sort provably gives the
 // exchange sort's order, and returns true; otherwise returns false and
@@ -29,8 +30,9 @@ bool sortIfExact(RowList& rows);
 
 // The last `pending` rows of `rows` were appended one at a time, each
 // append followed by normalising the whole list. Gives the result of doing
-// exactly that.
-void settlePending(RowList& rows, std::size_t pending);
+// exactly that. Returns true when the result is known to be left as it is
+// by normalising it again.
+bool settlePending(RowList& rows, std::size_t pending);
 
 // The exchange sort and the removal of repeats, run as they are defined,
 // except that the sort stops after a pass that exchanges nothing.

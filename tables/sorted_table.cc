@@ -41,7 +41,7 @@ std::vector<std::string> SortedTable::splitCondition(std::string_view condition)
   return fields;
 }
 
-void SortedTable::normalize(DataTable& table) { normalizeRows(rowsOf(table)); }
+bool SortedTable::normalize(DataTable& table) { return normalizeRows(rowsOf(table)); }
 
 DataCol* SortedTable::newRow() { return new DataCol(header()); }
 
@@ -79,10 +79,17 @@ DataTable* SortedTable::projectByIndices(const std::vector<int>& positions) {
 }
 
 DataTable* SortedTable::projectByNames(const std::vector<std::string>& names) {
-  // The base projection reaches projectByIndices above, so its result is
-  // normalised already; the second normalisation is part of the contract.
-  DataTable* result = DataTable::projectByNames(names);
-  normalize(*result);
+  // The base projection by names is the projection by positions above,
+  // normalised once more; the second time changes nothing when the first
+  // left a fixed point.
+  std::vector<int> positions;
+  for (const std::string& name : names) {
+    for (int p = 0; p < columnCount(); ++p) {
+      if ((*header())[p] == name) positions.push_back(p);
+    }
+  }
+  DataTable* result = DataTable::projectByIndices(positions);
+  if (!normalize(*result)) normalize(*result);
   return result;
 }
 
@@ -161,13 +168,18 @@ SortedTable* SortedTable::exclude(const std::string& condition) {
 
 SortedTable* SortedTable::unionWith(DataTable& other) {
   if (other.columnCount() != columnCount()) return this;
+  // A copy of this table, then each of the other's rows (as a row of this
+  // table) inserted with a normalisation, then one more normalisation.
   auto result = std::make_unique<SortedTable>(*this);
-  for (const auto& row : rowsOf(other)) {
-    DataCol* added = result->newRow();
-    for (int k = 0; k < row->size(); ++k) added->setValueAt(k, row->at(k));
-    result->insertRow(added);
+  RowList& all = rowsOf(*result);
+  const RowList& added = rowsOf(other);
+  for (const auto& row : added) {
+    std::unique_ptr<DataCol> copy(newRow());
+    for (int k = 0; k < row->size(); ++k) copy->setValueAt(k, row->at(k));
+    all.push_back(std::move(copy));
   }
-  result->normalize();
+  bool fixed = added.empty() ? normalizeRows(all) : settlePending(all, added.size());
+  if (!fixed) normalizeRows(all);
   return result.release();
 }
 

@@ -30,8 +30,9 @@ class SortedTable : public DataTable {
   ~SortedTable() override = default;
 
   // Sorts `table`'s rows and removes each row equal to its predecessor.
-  static void normalize(DataTable& table);
-  void normalize() { normalize(*this); }
+  // Returns true when normalising again is known to change nothing.
+  static bool normalize(DataTable& table);
+  bool normalize() { return normalize(*this); }
 
   // A row of Null fields named after this table's columns. The caller owns
   // it until it hands it to insertRow.
