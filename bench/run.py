@@ -1,0 +1,168 @@
+#!/usr/bin/env python3
+"""Runs the gen.py workloads through build/tablog and through sqlite3.
+
+  run.py [--workloads W1,W2,W3,W4] [--n 10000,100000] [--runs 3] [--timeout 300]
+
+Measures wall time and peak RSS of each run and prints a markdown table of
+medians with the tablog/sqlite3 ratios, the growth from N=100,000 to
+1,000,000 when both were run, and the targets. Generated files go to
+--dir (default /tmp/tablog-bench), never into the repository. Started by
+`./dev bench ARGS`, which builds build/tablog first.
+"""
+import argparse
+import os
+import shutil
+import signal
+import statistics
+import subprocess
+import sys
+import threading
+import time
+
+sys.dont_write_bytecode = True  # keep the repository free of __pycache__
+sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
+import gen  # noqa: E402
+
+ROOT = os.path.dirname(os.path.dirname(os.path.abspath(__file__)))
+GNU_TIME = "/usr/bin/time"
+# Stated in README.md; printed under the results.
+TARGETS = "W1-W3 <= 0.2x sqlite3 time; W4 <= 3x W1 time; W3 peak <= 300 MB; growth <= 12x"
+
+
+def measure(argv, stdin_path, timeout):
+    """Runs argv once; returns (wall seconds, peak RSS in MB, exit status) or None on timeout."""
+    use_time = os.access(GNU_TIME, os.X_OK)
+    tfile = "/tmp/tablog-bench-time.%d" % os.getpid()
+    cmd = [GNU_TIME, "-v", "-o", tfile] + argv if use_time else argv
+    stdin = open(stdin_path, "rb") if stdin_path else subprocess.DEVNULL
+    start = time.perf_counter()
+    proc = subprocess.Popen(cmd, stdin=stdin, stdout=subprocess.DEVNULL, start_new_session=True)
+    timed_out = threading.Event()
+
+    def kill():  # the whole process group that this run started
+        timed_out.set()
+        try:
+            os.killpg(proc.pid, signal.SIGKILL)
+        except ProcessLookupError:
+            pass
+
+    timer = threading.Timer(timeout, kill)
+    timer.start()
+    _, status, usage = os.wait4(proc.pid, 0)
+    wall = time.perf_counter() - start
+    timer.cancel()
+    proc.returncode = os.waitstatus_to_exitcode(status)
+    if stdin_path:
+        stdin.close()
+    if timed_out.is_set():
+        return None
+    rss_kb = usage.ru_maxrss  # without GNU time: the child's own peak (KB)
+    if use_time:
+        with open(tfile) as f:
+            for line in f:
+                if "Maximum resident set size" in line:
+                    rss_kb = int(line.rsplit(":", 1)[1])
+                elif "Exit status" in line:
+                    proc.returncode = int(line.rsplit(":", 1)[1])
+        os.remove(tfile)
+    return wall, rss_kb / 1024.0, proc.returncode
+
+
+def data_rows(path, extra):
+    """Rows written: the lines of the output file less `extra` lines."""
+    with open(path, "rb") as f:
+        return sum(1 for _ in f) - extra
+
+
+def bench_one(label, argv, stdin_path, out, extra, runs, timeout):
+    """Median (wall, MB) over runs and the rows written, or None after a timeout."""
+    results = []
+    for _ in range(runs):
+        r = measure(argv, stdin_path, timeout)
+        if r is None:
+            print("  %s: timeout after %d s" % (label, timeout), file=sys.stderr)
+            return None
+        if r[2] != 0:
+            sys.exit("%s failed with status %d" % (label, r[2]))
+        results.append(r)
+        print("  %s: %.3f s, %.1f MB" % (label, r[0], r[1]), file=sys.stderr)
+    rows = data_rows(out, extra)
+    return statistics.median(r[0] for r in results), statistics.median(r[1] for r in results), rows
+
+
+def fmt(x, pattern):
+    return "timeout" if x is None else pattern % x
+
+
+def main():
+    ap = argparse.ArgumentParser(description=__doc__.splitlines()[0])
+    ap.add_argument("--workloads", default="W1,W2,W3,W4", help="comma-separated, of W1..W4")
+    ap.add_argument("--n", default="10000,100000", help="comma-separated row counts")
+    ap.add_argument("--runs", type=int, default=3, help="runs per program and workload")
+    ap.add_argument("--timeout", type=float, default=300, help="seconds per run")
+    ap.add_argument("--seed", type=int, default=1)
+    ap.add_argument("--bin", default=os.path.join(ROOT, "build", "tablog"))
+    ap.add_argument("--dir", default="/tmp/tablog-bench")
+    ap.add_argument("--no-sqlite", action="store_true", help="run tablog only")
+    a = ap.parse_args()
+    workloads = [w.strip().upper() for w in a.workloads.split(",") if w.strip()]
+    sizes = [int(s.replace("_", "")) for s in a.n.split(",") if s.strip()]
+    for w in workloads:
+        if w not in gen.WORKLOADS:
+            sys.exit("unknown workload %s" % w)
+    if not os.access(a.bin, os.X_OK):
+        sys.exit("no program at %s: build it first (./dev bench builds it)" % a.bin)
+    sqlite = None if a.no_sqlite else shutil.which("sqlite3")
+    if not a.no_sqlite and not sqlite:
+        sys.exit("sqlite3 not found (or pass --no-sqlite)")
+
+    res = {}  # (workload, n) -> (tablog result, sqlite3 result)
+    for n in sizes:
+        for w in workloads:
+            d = os.path.join(a.dir, str(n))
+            print("%s N=%d: generating in %s" % (w, n, d), file=sys.stderr)
+            script, sql, sql_out, tables = gen.generate(w, n, d, a.seed)
+            rules = len(gen.RULES.get(w, []))
+            out = os.path.join(d, w + ".tablog.out")
+            # tablog also writes the rules, an empty line, and per table a
+            # header and an empty line; sqlite3 writes rows only.
+            extra = rules + 1 + 2 * tables
+            t = bench_one("tablog", [a.bin, script, out], None, out, extra, a.runs, a.timeout)
+            s = None
+            if sqlite:
+                argv = [sqlite, "-batch", "-bail", "-init", "/dev/null", ":memory:"]
+                s = bench_one("sqlite3", argv, sql, sql_out, 0, a.runs, a.timeout)
+            res[w, n] = (t, s)
+
+    print("\nMedian of %d runs; machine: %d cores. Rows = data rows written.\n" % (a.runs, os.cpu_count()))
+    print("| Workload | N | tablog s | tablog MB | sqlite3 s | sqlite3 MB | time ratio | memory ratio | rows tablog / sqlite3 |")
+    print("|---|---:|---:|---:|---:|---:|---:|---:|---:|")
+    for (w, n), (t, s) in res.items():
+        ts = fmt(t and t[0], "%.3f")
+        tm = fmt(t and t[1], "%.1f")
+        ss = fmt(s and s[0], "%.3f") if sqlite else "-"
+        sm = fmt(s and s[1], "%.1f") if sqlite else "-"
+        tr = "%.2f" % (t[0] / s[0]) if t and s else "-"
+        mr = "%.2f" % (t[1] / s[1]) if t and s else "-"
+        rows = "%s / %s" % (t[2] if t else "-", s[2] if s else "-")
+        print("| %s | %d | %s | %s | %s | %s | %s | %s | %s |" % (w, n, ts, tm, ss, sm, tr, mr, rows))
+
+    lines = []
+    for w in workloads:
+        a1, b1 = res.get((w, 100000)), res.get((w, 1000000))
+        if a1 and b1:
+            g = [("%.1fx" % (y[0] / x[0]) if x and y else "-") for x, y in zip(a1, b1)]
+            lines.append("| %s | %s | %s |" % (w, g[0], g[1] if sqlite else "-"))
+    if lines:
+        print("\nGrowth of the time from N=100,000 to 1,000,000:\n")
+        print("| Workload | tablog | sqlite3 |\n|---|---:|---:|")
+        print("\n".join(lines))
+    for n in sizes:
+        w1, w4 = res.get(("W1", n)), res.get(("W4", n))
+        if w1 and w4 and w1[0] and w4[0]:
+            print("\nW4/W1 tablog time at N=%d: %.2fx" % (n, w4[0][0] / w1[0][0]))
+    print("\nTargets at N=1,000,000: " + TARGETS)
+
+
+if __name__ == "__main__":
+    main()
