@@ -40,13 +40,11 @@ void EvaluateGraph::evaluateRules() {
     }
     SortedTable* target = resolveHead(head);
     std::unique_ptr<SortedTable> body = evaluateBody(accumulator);
+    // The projection serves only this merge, so its rows move instead of
+    // being copied.
     std::unique_ptr<DataTable> projection(body->projectByNames(target->columnNames()));
     body.reset();
-    SortedTable* merged = target->unionWith(*projection);
-    if (merged != target) {
-      target->absorb(*merged);
-      delete merged;
-    }
+    target->uniteTaking(*projection);
   }
 }
 

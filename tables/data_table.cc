@@ -39,6 +39,29 @@ class NamesEditor {
   SharedNames lastNew_;
 };
 
+// The names of projected rows: the projected header for rows named as the
+// table's header, else one new list per distinct list of names.
+class ProjectedNames {
+ public:
+  ProjectedNames(SharedNames header, SharedNames projected, const std::vector<int>& kept)
+      : header_(std::move(header)), projected_(std::move(projected)), kept_(kept) {}
+  const SharedNames& of(const DataCol& row) {
+    if (row.sharedNames() == header_) return projected_;
+    return editor_.edited(row.sharedNames(), projected_, [this](Names& n) {
+      Names out;
+      for (int p : kept_) {
+        if (p < static_cast<int>(n.size())) out.push_back(n[p]);
+      }
+      n = std::move(out);
+    });
+  }
+
+ private:
+  SharedNames header_, projected_;
+  const std::vector<int>& kept_;
+  NamesEditor editor_;
+};
+
 int firstIndex(const Names& names, std::string_view name) {
   auto it = std::find(names.begin(), names.end(), name);
   return it == names.end() ? -1 : static_cast<int>(it - names.begin());
@@ -318,35 +341,31 @@ DataTable* DataTable::projectByIndices(const std::vector<int>& positions) {
 
 DataTable* DataTable::projectRows(const std::vector<const DataCol*>& from,
                                   const std::vector<int>& positions) const {
-  // The result is what a copy gives after removing, from the last position
-  // down, every column whose position is not listed.
+  std::vector<int> kept = keptPositions(positions);
+  std::unique_ptr<DataTable> result(projectHeader(kept));
+  ProjectedNames names(columns_, result->columns_, kept);
+  result->rows_.reserve(from.size());
+  for (const DataCol* row : from) result->rows_.push_back(row->project(kept, names.of(*row)));
+  return result.release();
+}
+
+std::vector<int> DataTable::keptPositions(const std::vector<int>& positions) const {
+  // What a copy keeps after removing, from the last position down, every
+  // column whose position is not listed.
   std::vector<bool> keep(columns_->size(), false);
   for (int p : positions) {
     if (p >= 0 && p < columnCount()) keep[p] = true;
   }
   std::vector<int> kept;
-  auto result = std::make_unique<DataTable>(name_, "");
   for (int p = 0; p < columnCount(); ++p) {
-    if (keep[p]) {
-      kept.push_back(p);
-      result->columns_->push_back((*columns_)[p]);
-    }
+    if (keep[p]) kept.push_back(p);
   }
-  NamesEditor editor;
-  result->rows_.reserve(from.size());
-  for (const DataCol* row : from) {
-    const SharedNames& names =
-        row->sharedNames() == columns_
-            ? result->columns_
-            : editor.edited(row->sharedNames(), result->columns_, [&](Names& n) {
-                Names out;
-                for (int p : kept) {
-                  if (p < static_cast<int>(n.size())) out.push_back(n[p]);
-                }
-                n = std::move(out);
-              });
-    result->rows_.push_back(row->project(kept, names));
-  }
+  return kept;
+}
+
+DataTable* DataTable::projectHeader(const std::vector<int>& kept) const {
+  auto result = std::make_unique<DataTable>(name_, "");
+  for (int p : kept) result->columns_->push_back((*columns_)[p]);
   return result.release();
 }
 

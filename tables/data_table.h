@@ -108,6 +108,11 @@ class DataTable {
   DataTable* projectRows(const std::vector<const DataCol*>& rows,
                          const std::vector<int>& positions) const;
 
+  // The positions that projectByIndices(positions) keeps, increasing.
+  std::vector<int> keptPositions(const std::vector<int>& positions) const;
+  // A new plain table named as this one, with the columns at `kept`.
+  DataTable* projectHeader(const std::vector<int>& kept) const;
+
   // Pending sorted insertions: the last `pending_` rows of rows_ are rows
   // handed to SortedTable::insertRow that are not yet in place. They are
   // put in place together, with the same result as one by one, the first

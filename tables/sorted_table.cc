@@ -78,17 +78,21 @@ DataTable* SortedTable::projectByIndices(const std::vector<int>& positions) {
   return result;
 }
 
-DataTable* SortedTable::projectByNames(const std::vector<std::string>& names) {
-  // The base projection by names is the projection by positions above,
-  // normalised once more; the second time changes nothing when the first
-  // left a fixed point.
+std::vector<int> SortedTable::positionsOf(const std::vector<std::string>& names) const {
   std::vector<int> positions;
   for (const std::string& name : names) {
     for (int p = 0; p < columnCount(); ++p) {
       if ((*header())[p] == name) positions.push_back(p);
     }
   }
-  DataTable* result = DataTable::projectByIndices(positions);
+  return positions;
+}
+
+DataTable* SortedTable::projectByNames(const std::vector<std::string>& names) {
+  // The base projection by names is the projection by positions, which
+  // normalises, normalised once more; the second time changes nothing when
+  // the first left a fixed point.
+  DataTable* result = DataTable::projectByIndices(positionsOf(names));
   if (!normalize(*result)) normalize(*result);
   return result;
 }
@@ -168,19 +172,46 @@ SortedTable* SortedTable::exclude(const std::string& condition) {
 
 SortedTable* SortedTable::unionWith(DataTable& other) {
   if (other.columnCount() != columnCount()) return this;
-  // A copy of this table, then each of the other's rows (as a row of this
-  // table) inserted with a normalisation, then one more normalisation.
   auto result = std::make_unique<SortedTable>(*this);
-  RowList& all = rowsOf(*result);
-  const RowList& added = rowsOf(other);
-  for (const auto& row : added) {
-    std::unique_ptr<DataCol> copy(newRow());
-    for (int k = 0; k < row->size(); ++k) copy->setValueAt(k, row->at(k));
-    all.push_back(std::move(copy));
-  }
-  bool fixed = added.empty() ? normalizeRows(all) : settlePending(all, added.size());
-  if (!fixed) normalizeRows(all);
+  std::vector<std::unique_ptr<DataCol>> added;
+  for (const auto& row : rowsOf(other)) added.emplace_back(rowFrom(*row));
+  result->unite(std::move(added));
   return result.release();
+}
+
+void SortedTable::uniteTaking(DataTable& other) {
+  if (other.columnCount() != columnCount()) return;
+  RowList& theirs = rowsOf(other);
+  RowList added;
+  for (auto& row : theirs) {
+    if (row->size() == columnCount()) {
+      row->shareNames(header());  // what newRow would name them
+      added.push_back(std::move(row));
+    } else {
+      added.emplace_back(rowFrom(*row));
+    }
+  }
+  theirs.clear();
+  unite(std::move(added));
+}
+
+DataCol* SortedTable::rowFrom(const DataCol& row) {
+  DataCol* copy = newRow();
+  for (int k = 0; k < row.size(); ++k) copy->setValueAt(k, row.at(k));
+  return copy;
+}
+
+void SortedTable::unite(RowList added) {
+  // Each added row is inserted with a normalisation, then the whole is
+  // normalised once more.
+  RowList& all = rows();
+  std::size_t count = added.size();
+  for (auto& row : added) all.push_back(std::move(row));
+  if (count == 0) {
+    normalizeRows(all);
+  } else if (!settlePending(all, count)) {
+    normalizeRows(all);
+  }
 }
 
 SortedTable* SortedTable::minus(DataTable& other) {

@@ -68,6 +68,10 @@ class SortedTable : public DataTable {
   // This table's rows less those equal to a row of `other`, in this
   // table's order. Returns this table itself when the column counts differ.
   SortedTable* minus(DataTable& other);
+  // What assigning unionWith(other) to this table does (nothing when the
+  // column counts differ), with the other table's rows moved over rather
+  // than copied: `other` is left without rows.
+  void uniteTaking(DataTable& other);
   // The join of DataTable::join, normalised. The caller owns the result.
   DataTable* join(DataTable& other, std::string name);
 
@@ -75,10 +79,17 @@ class SortedTable : public DataTable {
   std::vector<std::string> splitCondition(std::string_view condition) const;
 
  private:
+  // The header positions of the listed names, as projectByNames finds them.
+  std::vector<int> positionsOf(const std::vector<std::string>& names) const;
   // The positions of the condition's open fields, in increasing order.
   std::vector<int> openPositions(const std::string& condition) const;
   // filter's rows and columns, not yet normalised.
   DataTable* select(const std::string& condition);
+  // A row of this table holding `row`'s values by position, as the union
+  // adds it. The caller owns it.
+  DataCol* rowFrom(const DataCol& row);
+  // Inserts `added` one row at a time, then normalises once more.
+  void unite(RowList added);
   // The row that the condition text makes for this table's columns.
   std::unique_ptr<DataCol> conditionRow(std::string_view condition);
 };

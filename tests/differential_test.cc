@@ -524,6 +524,31 @@ TEST(DifferentialTest, UnionWithAndMinus) {
   }
 }
 
+// The union that moves the other table's rows gives what assigning the
+// copying union gives, and leaves the other table without rows.
+TEST(DifferentialTest, UniteTakingMatchesUnionWith) {
+  Gen gen(1011);
+  for (int i = 0; i < iterations(16000); ++i) {
+    std::vector<std::string> alphabet = pickAlphabet(gen);
+    std::string columns = pickColumnList(gen);
+    TableCase a = pickTable(gen, "A", columns, alphabet, pickFill(gen));
+    std::string otherColumns = columnsOfCount(gen, columnCountOf(columns));
+    if (gen.chance(20)) otherColumns = pickPartnerColumns(gen, columns);
+    TableCase b = pickTable(gen, "B", otherColumns, alphabet, pickFill(gen), gen.chance(40));
+    std::string input = describe(a) + describe(b) + "uniteTaking\n";
+    std::unique_ptr<DataTable> pa = buildProduct(a);
+    std::unique_ptr<DataTable> pb = buildProduct(b);
+    literal::Table oa = buildOracle(a);
+    std::optional<literal::Table> ou = literal::unionWith(oa, buildOracle(b));
+
+    sorted(pa).uniteTaking(*pb);
+    ASSERT_TRUE(same(*pa, ou.has_value() ? *ou : oa, input)) << "case " << i;
+    if (ou.has_value()) {
+      ASSERT_TRUE(pb->isEmpty()) << input;
+    }
+  }
+}
+
 TEST(DifferentialTest, Projections) {
   Gen gen(1008);
   for (int i = 0; i < iterations(24000); ++i) {
