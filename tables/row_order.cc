@@ -114,6 +114,7 @@ bool sortRowsIfExact(RowList& rows) {
   if (n <= 1) return true;
   struct Entry {
     SortKey key;
+    DataCol* row;
     std::uint32_t index;
   };
   std::vector<Entry> order(n);
@@ -122,14 +123,16 @@ bool sortRowsIfExact(RowList& rows) {
   // one number in the first column (of two or more): leave such rows to the
   // split along columns, which is exact too.
   int width = rows[0]->size();
+  std::vector<ValueKind> kinds;
+  for (int c = 0; c < width; ++c) kinds.push_back(rows[0]->at(c).kind());
   std::unordered_map<std::int32_t, std::string_view> textOf;
-  bool plainFirst = width > 1 && rows[0]->at(0).kind() == Plain;
+  bool plainFirst = width > 1 && kinds[0] == Plain;
   for (std::size_t i = 0; i < n; ++i) {
-    const DataCol& row = *rows[i];
-    order[i] = {sortKey(row), static_cast<std::uint32_t>(i)};
+    DataCol& row = *rows[i];
+    order[i] = {sortKey(row), &row, static_cast<std::uint32_t>(i)};
     if (row.size() != width) return false;
     for (int c = 0; c < width; ++c) {
-      if (row.at(c).kind() != rows[0]->at(c).kind()) return false;
+      if (row.at(c).kind() != kinds[c]) return false;
     }
     if (plainFirst) {
       auto [it, added] = textOf.try_emplace(row.at(0).number(), row.at(0).text());
@@ -139,19 +142,19 @@ bool sortRowsIfExact(RowList& rows) {
   bool inOrder = true;
   for (std::size_t i = 1; i < n && inOrder; ++i) {
     inOrder = order[i - 1].key < order[i].key ||
-              (order[i - 1].key == order[i].key && !totalLess(*rows[i], *rows[i - 1]));
+              (order[i - 1].key == order[i].key && !totalLess(*order[i].row, *order[i - 1].row));
   }
-  if (!inOrder)
-    std::sort(order.begin(), order.end(), [&](const Entry& a, const Entry& b) {
+  if (!inOrder) {
+    std::sort(order.begin(), order.end(), [](const Entry& a, const Entry& b) {
       if (a.key != b.key) return a.key < b.key;
       int c = 0;
-      const DataCol& x = *rows[a.index];
-      const DataCol& y = *rows[b.index];
-      for (int i = 0; i < std::min(x.size(), y.size()) && c == 0; ++i)
-        c = compareValues(x.at(i), y.at(i));
-      if (c == 0) c = x.size() - y.size();
+      for (int i = 0; i < std::min(a.row->size(), b.row->size()) && c == 0; ++i) {
+        c = compareValues(a.row->at(i), b.row->at(i));
+      }
+      if (c == 0) c = a.row->size() - b.row->size();
       return c != 0 ? c < 0 : a.index < b.index;  // ties keep their order
     });
+  }
   // Neighbours whose keys differ differ in their first value: they agree
   // exactly when that value has the same kind in both.
   std::vector<bool> repeat(n, false);
@@ -162,17 +165,18 @@ bool sortRowsIfExact(RowList& rows) {
       if ((a.key.high >> 62) != (b.key.high >> 62)) return false;
       continue;
     }
-    const DataCol& x = *rows[a.index];
-    const DataCol& y = *rows[b.index];
-    if (!neighboursAgree(x, y)) return false;
-    repeat[i] = x.equals(y);
+    if (!neighboursAgree(*a.row, *b.row)) return false;
+    repeat[i] = a.row->equals(*b.row);
   }
-  RowList sorted;
-  sorted.reserve(n);
+  for (auto& row : rows) row.release();  // now held by `order`
+  rows.clear();
   for (std::size_t i = 0; i < n; ++i) {
-    if (!repeat[i]) sorted.push_back(std::move(rows[order[i].index]));
+    if (repeat[i]) {
+      delete order[i].row;
+    } else {
+      rows.emplace_back(order[i].row);
+    }
   }
-  rows = std::move(sorted);  // the repeats go with the old list
   return true;
 }
 
