@@ -111,10 +111,23 @@ bool DataCol::matches(const DataCol& conditions) const {
 }
 
 void DataCol::appendTo(std::string& out) const {
+  std::size_t at = out.size();
+  out.resize(at + printedSize());
+  printTo(out.data() + at);
+}
+
+std::size_t DataCol::printedSize() const {
+  std::size_t size = values_.size() > 0 ? values_.size() - 1 : 0;  // the commas
+  for (std::size_t i = 0; i < values_.size(); ++i) size += values_[i].printedSize();
+  return size;
+}
+
+char* DataCol::printTo(char* out) const {
   for (std::size_t i = 0; i < values_.size(); ++i) {
-    if (i > 0) out += ',';
-    values_[i].appendTo(out);
+    if (i > 0) *out++ = ',';
+    out = values_[i].printTo(out);
   }
+  return out;
 }
 
 std::ostream& operator<<(std::ostream& out, const DataCol& row) {

@@ -91,6 +91,11 @@ class DataCol {
 
   // Appends the printed form: the values joined by commas.
   void appendTo(std::string& out) const;
+  // The length of the printed form.
+  std::size_t printedSize() const;
+  // Writes the printed form at `out`; returns the end of what it wrote.
+  // REQUIRES: printedSize() bytes of room.
+  char* printTo(char* out) const;
 
  private:
   // A private copy of the names, made before the first change.

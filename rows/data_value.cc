@@ -77,19 +77,9 @@ bool DataValue::matches(const DataValue& condition) const {
 }
 
 void DataValue::appendTo(std::string& out) const {
-  switch (kind()) {
-    case Quoted:
-      out += '\'';
-      out += text();
-      out += '\'';
-      break;
-    case Plain:
-      out += text();
-      break;
-    case Null:
-      out += "NULL";
-      break;
-  }
+  std::size_t at = out.size();
+  out.resize(at + printedSize());
+  printTo(out.data() + at);
 }
 
 }  // namespace tablog

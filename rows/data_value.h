@@ -83,6 +83,21 @@ class DataValue {
 
   // The printed form: 'text' for Quoted, text for Plain, NULL for Null.
   void appendTo(std::string& out) const;
+  // The length of the printed form.
+  std::size_t printedSize() const {
+    return kind() == Null ? 4 : text().size() + (kind() == Quoted ? 2 : 0);
+  }
+  // Writes the printed form at `out`; returns the end of what it wrote.
+  // REQUIRES: printedSize() bytes of room.
+  char* printTo(char* out) const {
+    if (kind() == Null) return static_cast<char*>(std::memcpy(out, "NULL", 4)) + 4;
+    std::string_view t = text();
+    if (kind() == Quoted) *out++ = '\'';
+    if (!t.empty()) std::memcpy(out, t.data(), t.size());
+    out += t.size();
+    if (kind() == Quoted) *out++ = '\'';
+    return out;
+  }
 
  private:
   // Texts of up to kInline bytes are held in place; a longer text lives in

@@ -511,16 +511,29 @@ void DataTable::writeTo(std::ostream& out, std::string& buffer) const {
     buffer += (*columns_)[i];
   }
   buffer += ")\n";
+  // Rows are printed straight into a block of memory, which goes out
+  // whenever the next row would not fit.
+  std::unique_ptr<char[]> block(new char[kChunk]);
+  std::size_t used = 0;
+  auto flush = [&] {
+    out.write(buffer.data(), static_cast<std::streamsize>(buffer.size()));
+    buffer.clear();
+    out.write(block.get(), static_cast<std::streamsize>(used));
+    used = 0;
+  };
   for (const auto& row : rows()) {
-    row->appendTo(buffer);
-    buffer += '\n';
-    if (buffer.size() >= kChunk) {
-      out.write(buffer.data(), static_cast<std::streamsize>(buffer.size()));
-      buffer.clear();
+    std::size_t size = row->printedSize() + 1;
+    if (used + size > kChunk) flush();
+    if (size > kChunk) {
+      row->appendTo(buffer);
+      buffer += '\n';
+      continue;
     }
+    char* end = row->printTo(block.get() + used);
+    *end = '\n';
+    used += size;
   }
-  out.write(buffer.data(), static_cast<std::streamsize>(buffer.size()));
-  buffer.clear();
+  flush();
 }
 
 std::ostream& operator<<(std::ostream& out, const DataTable& table) {
