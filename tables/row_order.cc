@@ -208,132 +208,159 @@ void appendRows(RowList& rows, RowList& out) {
   for (auto& row : rows) out.push_back(std::move(row));
 }
 
-// Normalises `rows`, which agree on their first `column` values, and
-// appends the result to `out`. Where the values at `column` split the rows
-// into parts that the exchange sort provably keeps apart (rows of different
-// kinds, or plain texts of one number, never trade places; groups of
-// ordered values end up in value order), each part is normalised on its
-// own; otherwise the exchange sort runs on all of them.
-void normalizePart(RowList& rows, int column, RowList& out) {
-  if (rows.size() <= 1) return appendRows(rows, out);
-  int width = rows[0]->size();
-  if (column >= width && std::all_of(rows.begin(), rows.end(),
-                                     [width](const auto& row) { return row->size() == width; })) {
-    out.push_back(std::move(rows[0]));  // equal rows: the first stays
-    return;
-  }
-  std::vector<DataCol*> view;
-  for (const auto& row : rows) view.push_back(row.get());
-  Shape shape = column < width ? shapeAt({&view}, column, width) : Shape::kTangled;
-  if (shape == Shape::kTangled) {
-    exchangeNormalize(rows);
-    return appendRows(rows, out);
-  }
-  if (shape == Shape::kGroups) {
-    std::map<const DataValue*, RowList, GroupLess> groups;
-    for (auto& row : rows) {
-      const DataValue* key = &row->at(column);
-      groups[key].push_back(std::move(row));
+// Normalises `rows` and appends the result to `out`. Where the values at a
+// column split the rows (which agree on every column before it) into parts
+// that the exchange sort provably keeps apart (rows of different kinds, or
+// plain texts of one number, never trade places; groups of ordered values
+// end up in value order), each part is normalised on its own; otherwise the
+// exchange sort runs on the part. Parts wait on a stack, not in nested
+// calls, so that no input can exhaust the call stack.
+void normalizeSplit(RowList rows, RowList& out) {
+  struct Part {
+    RowList rows;
+    int column;
+    bool ready;  // normalised: goes to `out` as it is
+  };
+  std::vector<Part> stack, parts;
+  stack.push_back({std::move(rows), 0, false});
+  while (!stack.empty()) {
+    Part part = std::move(stack.back());
+    stack.pop_back();
+    RowList& rows = part.rows;
+    int column = part.column;
+    if (part.ready || rows.size() <= 1) {
+      appendRows(rows, out);
+      continue;
     }
-    for (auto& [key, group] : groups) {
-      if (key->kind() == Plain && column == width - 1) {
-        exchangeNormalize(group);  // ties only: no exchange, repeats go
-        appendRows(group, out);
-      } else {
-        normalizePart(group, column + 1, out);
+    int width = rows[0]->size();
+    std::vector<DataCol*> view;
+    for (const auto& row : rows) view.push_back(row.get());
+    Shape shape = column < width ? shapeAt({&view}, column, width) : Shape::kTangled;
+    if (column >= width && std::all_of(view.begin(), view.end(),
+                                       [width](DataCol* row) { return row->size() == width; })) {
+      out.push_back(std::move(rows[0]));  // equal rows: the first stays
+      continue;
+    }
+    if (shape == Shape::kTangled) {
+      exchangeNormalize(rows);
+      appendRows(rows, out);
+      continue;
+    }
+    parts.clear();
+    if (shape == Shape::kGroups) {
+      std::map<const DataValue*, RowList, GroupLess> groups;
+      for (auto& row : rows) {
+        const DataValue* key = &row->at(column);
+        groups[key].push_back(std::move(row));
+      }
+      for (auto& [key, group] : groups) {
+        bool ties = key->kind() == Plain && column == width - 1;
+        if (ties) exchangeNormalize(group);  // no exchange; the repeats go
+        parts.push_back({std::move(group), column + 1, ties});
+      }
+    } else {
+      int next = shape == Shape::kKindRuns ? column : column + 1;
+      for (std::size_t i = 0; i < rows.size();) {
+        std::size_t j = i + 1;
+        while (j < rows.size() && sameRun(shape, *rows[i], *rows[j], column)) ++j;
+        RowList run(std::make_move_iterator(rows.begin() + static_cast<std::ptrdiff_t>(i)),
+                    std::make_move_iterator(rows.begin() + static_cast<std::ptrdiff_t>(j)));
+        parts.push_back({std::move(run), next, false});
+        i = j;
       }
     }
-    return;
-  }
-  int next = shape == Shape::kKindRuns ? column : column + 1;
-  for (std::size_t i = 0; i < rows.size();) {
-    std::size_t j = i + 1;
-    while (j < rows.size() && sameRun(shape, *rows[i], *rows[j], column)) ++j;
-    RowList run(std::make_move_iterator(rows.begin() + static_cast<std::ptrdiff_t>(i)),
-                std::make_move_iterator(rows.begin() + static_cast<std::ptrdiff_t>(j)));
-    normalizePart(run, next, out);
-    i = j;
+    for (auto it = parts.rbegin(); it != parts.rend(); ++it) stack.push_back(std::move(*it));
   }
 }
 
-// Inserts `incoming`, one row at a time, into `settled`, a settled list of
-// rows that agree on their first `column` values, and appends the result to
-// `out` (and the rows that go to `dropped`). A row moves left past the rows
-// greater than it, stops at the first that is not, and is dropped when that
-// row equals it. The values at `column` split this as they split the
-// normalisation: a row never moves past a row of another run, so it only
-// ever joins the last run if it belongs there; and within groups of ordered
-// values, a row only ever moves within its own group.
-void insertPart(const std::vector<DataCol*>& settled, const std::vector<DataCol*>& incoming,
-                int column, std::vector<DataCol*>& out, std::vector<DataCol*>& dropped) {
-  int width = (settled.empty() ? incoming.front() : settled.front())->size();
-  if (column >= width) {
-    // Equal rows: the first stays.
-    out.push_back(settled.empty() ? incoming.front() : settled.front());
-    dropped.insert(dropped.end(), incoming.begin() + (settled.empty() ? 1 : 0), incoming.end());
-    return;
-  }
-  Shape shape = shapeAt({&settled, &incoming}, column, width);
-  if (shape == Shape::kTangled) {
-    std::vector<DataCol*> list(settled);
-    for (DataCol* row : incoming) {
-      if (!insertSettled(list, row)) dropped.push_back(row);
-    }
-    out.insert(out.end(), list.begin(), list.end());
-    return;
-  }
-  if (shape == Shape::kGroups) {
-    struct Group {
-      std::vector<DataCol*> settled, incoming;
-    };
-    std::map<const DataValue*, Group, GroupLess> groups;
-    for (DataCol* row : settled) groups[&row->at(column)].settled.push_back(row);
-    for (DataCol* row : incoming) groups[&row->at(column)].incoming.push_back(row);
-    for (auto& [key, group] : groups) {
-      if (group.incoming.empty()) {
-        out.insert(out.end(), group.settled.begin(), group.settled.end());
-      } else if (key->kind() == Plain && column == width - 1) {
-        // Ties only: each row goes to the end unless it equals the row there.
-        std::vector<DataCol*>& list = group.settled;
-        for (DataCol* row : group.incoming) {
-          if (!list.empty() && list.back()->equals(*row)) {
-            dropped.push_back(row);
-          } else {
-            list.push_back(row);
-          }
-        }
-        out.insert(out.end(), list.begin(), list.end());
-      } else {
-        insertPart(group.settled, group.incoming, column + 1, out, dropped);
-      }
-    }
-    return;
-  }
-  // Runs: everything but the last settled run stays as it is.
-  std::size_t lastRun = settled.size();
-  while (lastRun > 0 && sameRun(shape, *settled[lastRun - 1], *settled.back(), column)) --lastRun;
-  out.insert(out.end(), settled.begin(), settled.begin() + static_cast<std::ptrdiff_t>(lastRun));
-  std::vector<DataCol*> run(settled.begin() + static_cast<std::ptrdiff_t>(lastRun), settled.end());
-  std::vector<DataCol*> joining;
-  int next = shape == Shape::kKindRuns ? column : column + 1;
-  auto flush = [&] {
-    if (joining.empty()) {
-      out.insert(out.end(), run.begin(), run.end());
-    } else {
-      insertPart(run, joining, next, out, dropped);
-    }
+// Inserts `incoming`, one row at a time, into `settled`, a settled list,
+// and appends the result to `out` (and the rows that go to `dropped`). A
+// row moves left past the rows greater than it, stops at the first that is
+// not, and is dropped when that row equals it. The values at a column split
+// this as they split the normalisation: a row never moves past a row of
+// another run, so it only ever joins the last run if it belongs there; and
+// within groups of ordered values, a row only ever moves within its own
+// group. Parts wait on a stack, as above.
+void insertSplit(std::vector<DataCol*> settled, std::vector<DataCol*> incoming,
+                 std::vector<DataCol*>& out, std::vector<DataCol*>& dropped) {
+  struct Part {
+    std::vector<DataCol*> settled, incoming;
+    int column;
   };
-  for (DataCol* row : incoming) {
-    const DataCol* runRow = !run.empty() ? run.back() : !joining.empty() ? joining.back() : nullptr;
-    if (runRow == nullptr || sameRun(shape, *runRow, *row, column)) {
-      joining.push_back(row);
-    } else {
-      flush();
-      run.clear();
-      joining.assign(1, row);
+  std::vector<Part> stack, parts;
+  stack.push_back({std::move(settled), std::move(incoming), 0});
+  auto ready = [&parts](std::vector<DataCol*> rows) { parts.push_back({std::move(rows), {}, 0}); };
+  while (!stack.empty()) {
+    Part part = std::move(stack.back());
+    stack.pop_back();
+    const std::vector<DataCol*>& settled = part.settled;
+    const std::vector<DataCol*>& incoming = part.incoming;
+    int column = part.column;
+    if (incoming.empty()) {
+      out.insert(out.end(), settled.begin(), settled.end());
+      continue;
     }
+    int width = (settled.empty() ? incoming.front() : settled.front())->size();
+    if (column >= width) {
+      // Equal rows: the first stays.
+      out.push_back(settled.empty() ? incoming.front() : settled.front());
+      dropped.insert(dropped.end(), incoming.begin() + (settled.empty() ? 1 : 0), incoming.end());
+      continue;
+    }
+    Shape shape = shapeAt({&settled, &incoming}, column, width);
+    if (shape == Shape::kTangled) {
+      std::vector<DataCol*> list(settled);
+      for (DataCol* row : incoming) {
+        if (!insertSettled(list, row)) dropped.push_back(row);
+      }
+      out.insert(out.end(), list.begin(), list.end());
+      continue;
+    }
+    parts.clear();
+    if (shape == Shape::kGroups) {
+      std::map<const DataValue*, Part, GroupLess> groups;
+      for (DataCol* row : settled) groups[&row->at(column)].settled.push_back(row);
+      for (DataCol* row : incoming) groups[&row->at(column)].incoming.push_back(row);
+      for (auto& [key, group] : groups) {
+        if (key->kind() == Plain && column == width - 1 && !group.incoming.empty()) {
+          // Ties only: each row goes to the end unless it equals the row there.
+          std::vector<DataCol*>& list = group.settled;
+          for (DataCol* row : group.incoming) {
+            if (!list.empty() && list.back()->equals(*row)) {
+              dropped.push_back(row);
+            } else {
+              list.push_back(row);
+            }
+          }
+          ready(std::move(list));
+        } else {
+          group.column = column + 1;
+          parts.push_back(std::move(group));
+        }
+      }
+    } else {
+      // Runs: everything but the last settled run stays as it is.
+      std::size_t lastRun = settled.size();
+      while (lastRun > 0 && sameRun(shape, *settled[lastRun - 1], *settled.back(), column)) {
+        --lastRun;
+      }
+      ready({settled.begin(), settled.begin() + static_cast<std::ptrdiff_t>(lastRun)});
+      int next = shape == Shape::kKindRuns ? column : column + 1;
+      Part run{{settled.begin() + static_cast<std::ptrdiff_t>(lastRun), settled.end()}, {}, next};
+      for (DataCol* row : incoming) {
+        const DataCol* last = !run.incoming.empty()  ? run.incoming.back()
+                              : !run.settled.empty() ? run.settled.back()
+                                                     : nullptr;
+        if (last != nullptr && !sameRun(shape, *last, *row, column)) {
+          parts.push_back(std::move(run));
+          run = Part{{}, {}, next};
+        }
+        run.incoming.push_back(row);
+      }
+      parts.push_back(std::move(run));
+    }
+    for (auto it = parts.rbegin(); it != parts.rend(); ++it) stack.push_back(std::move(*it));
   }
-  flush();
 }
 
 }  // namespace
@@ -377,7 +404,7 @@ bool normalizeRows(RowList& rows) {
   if (sortRowsIfExact(rows)) return true;
   RowList out;
   out.reserve(rows.size());
-  normalizePart(rows, 0, out);
+  normalizeSplit(std::move(rows), out);
   rows = std::move(out);
   return isSettled(rows, rows.size());  // then the exchange sort finds nothing to do
 }
@@ -392,7 +419,7 @@ bool settlePending(RowList& rows, std::size_t pending) {
     for (std::size_t i = 0; i < rows.size(); ++i) {
       (i < start ? settled : incoming).push_back(rows[i].release());
     }
-    insertPart(settled, incoming, 0, order, dropped);
+    insertSplit(std::move(settled), std::move(incoming), order, dropped);
     for (DataCol* row : dropped) delete row;
     rows.clear();
     for (DataCol* row : order) rows.emplace_back(row);

@@ -239,6 +239,21 @@ TEST_F(BadInputTest, RuleBindingTenThousandColumns) {
             rule + "\n\nT(" + wide.columns + ")\n" + wide.values + "\n\nR(V9999)\n9999\n\n");
 }
 
+// Rows that agree on a hundred thousand columns and differ only in the
+// kind of the last: ordering them walks every column, and must not run out
+// of stack. 'a' and 5 never compare, so each new row stops at the end
+// unless it passes a greater plain value (3 passes 5).
+TEST_F(BadInputTest, RowsAgreeingOnAHundredThousandColumns) {
+  std::string columns, prefix;
+  for (int i = 0; i < 100000; ++i) {
+    columns += (i > 0 ? ",c" : "c") + std::to_string(i);
+    if (i + 1 < 100000) prefix += "1,";
+  }
+  std::string a = prefix + "'a'", five = prefix + "5", three = prefix + "3";
+  EXPECT_EQ(RunInProcess("T(" + columns + ")\n" + a + "\n" + five + "\n" + three + "\n" + a + "\n"),
+            "\nT(" + columns + ")\n" + a + "\n" + three + "\n" + five + "\n" + a + "\n\n");
+}
+
 TEST_F(BadInputTest, RuleOverUnknownTableAddsNothing) {
   EXPECT_EQ(RunScriptFile("R(X)<-U(X)\n"), "R(X)<-U(X)\n\nR(X)\n\n");
 }
