@@ -18,6 +18,7 @@
 
 #include "app/run.h"
 #include "gtest/gtest.h"
+#include "tests/run_tablog.h"
 
 namespace tablog {
 namespace {
@@ -25,10 +26,8 @@ namespace {
 namespace fs = std::filesystem;
 
 // What one run of the executable gave.
-struct RunResult {
-  int status = -1;      // exit status, or -1 when it did not exit normally
-  std::string console;  // everything it wrote on standard output
-};
+using tablog_test::RunResult;
+using tablog_test::RunTablog;
 
 // The bytes of a string literal, NULs included, without the final NUL.
 template <std::size_t N>
@@ -47,40 +46,6 @@ void WriteFile(const fs::path& path, const std::string& bytes) {
   std::ofstream out(path, std::ios::binary | std::ios::trunc);
   out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
   ASSERT_TRUE(out.good()) << path;
-}
-
-// Runs the executable with `args` (the program name is added in front),
-// capturing standard output through a pipe.
-RunResult RunBinary(const std::vector<std::string>& args) {
-  std::vector<const char*> argv{TABLOG_BINARY};
-  for (const std::string& a : args) argv.push_back(a.c_str());
-  argv.push_back(nullptr);
-
-  RunResult result;
-  int fds[2];
-  if (pipe(fds) != 0) return result;
-  pid_t pid = fork();
-  if (pid == 0) {
-    dup2(fds[1], STDOUT_FILENO);
-    close(fds[0]);
-    close(fds[1]);
-    execv(argv[0], const_cast<char* const*>(argv.data()));
-    _exit(127);
-  }
-  close(fds[1]);
-  char chunk[4096];
-  for (;;) {
-    ssize_t n = read(fds[0], chunk, sizeof chunk);
-    if (n < 0 && errno == EINTR) continue;
-    if (n <= 0) break;
-    result.console.append(chunk, static_cast<std::size_t>(n));
-  }
-  close(fds[0]);
-  int wstatus = 0;
-  while (waitpid(pid, &wstatus, 0) < 0 && errno == EINTR) {
-  }
-  if (WIFEXITED(wstatus)) result.status = WEXITSTATUS(wstatus);
-  return result;
 }
 
 // The output text that the script `script` gives when run in-process.
@@ -116,7 +81,7 @@ class BadInputTest : public ::testing::Test {
   // a clean run: status 0, nothing on the console.
   std::string RunScriptFile(const std::string& script) {
     WriteFile(script_, script);
-    RunResult run = RunBinary({script_.string(), output_.string()});
+    RunResult run = RunTablog({script_.string(), output_.string()});
     EXPECT_EQ(run.status, 0);
     EXPECT_EQ(run.console, "");
     return ReadFile(output_);
@@ -308,14 +273,14 @@ TEST_F(BadInputTest, EmptyScript) { EXPECT_EQ(RunScriptFile(""), "\n"); }
 // Unusable arguments.
 
 TEST_F(BadInputTest, MissingArguments) {
-  RunResult run = RunBinary({script_.string()});
+  RunResult run = RunTablog({script_.string()});
   EXPECT_EQ(run.status, 0);
   EXPECT_EQ(run.console, "2 parametert kerek!");
   EXPECT_FALSE(fs::exists(output_));
 }
 
 TEST_F(BadInputTest, DirectoryAsScript) {
-  RunResult run = RunBinary({dir_.string(), output_.string()});
+  RunResult run = RunTablog({dir_.string(), output_.string()});
   EXPECT_EQ(run.status, 0);
   EXPECT_EQ(run.console, "Nem talalom a file-t!\n");
   ASSERT_TRUE(fs::exists(output_));
@@ -324,7 +289,7 @@ TEST_F(BadInputTest, DirectoryAsScript) {
 
 TEST_F(BadInputTest, MissingScript) {
   WriteFile(output_, "old contents");
-  RunResult run = RunBinary({(dir_ / "none.tl").string(), output_.string()});
+  RunResult run = RunTablog({(dir_ / "none.tl").string(), output_.string()});
   EXPECT_EQ(run.status, 0);
   EXPECT_EQ(run.console, "Nem talalom a file-t!\n");
   EXPECT_EQ(ReadFile(output_), "");
@@ -333,7 +298,7 @@ TEST_F(BadInputTest, MissingScript) {
 TEST_F(BadInputTest, OutputInMissingFolder) {
   WriteFile(script_, "T(A)\n1\n");
   fs::path output = dir_ / "missing" / "out.txt";
-  RunResult run = RunBinary({script_.string(), output.string()});
+  RunResult run = RunTablog({script_.string(), output.string()});
   EXPECT_EQ(run.status, 1);
   EXPECT_EQ(run.console, "Nem tudom irni a file-t!\n");
   EXPECT_FALSE(fs::exists(dir_ / "missing"));
@@ -341,7 +306,7 @@ TEST_F(BadInputTest, OutputInMissingFolder) {
 
 TEST_F(BadInputTest, DirectoryAsOutput) {
   WriteFile(script_, "T(A)\n1\n");
-  RunResult run = RunBinary({script_.string(), dir_.string()});
+  RunResult run = RunTablog({script_.string(), dir_.string()});
   EXPECT_EQ(run.status, 1);
   EXPECT_EQ(run.console, "Nem tudom irni a file-t!\n");
   EXPECT_EQ(ReadFile(script_), "T(A)\n1\n");
@@ -350,7 +315,7 @@ TEST_F(BadInputTest, DirectoryAsOutput) {
 TEST_F(BadInputTest, FullDeviceAsOutput) {
   if (!fs::exists("/dev/full")) GTEST_SKIP() << "no /dev/full";
   WriteFile(script_, "T(A)\n1\n");
-  RunResult run = RunBinary({script_.string(), "/dev/full"});
+  RunResult run = RunTablog({script_.string(), "/dev/full"});
   EXPECT_EQ(run.status, 1);
   EXPECT_EQ(run.console, "Nem tudom irni a file-t!\n");
 }
@@ -358,7 +323,7 @@ TEST_F(BadInputTest, FullDeviceAsOutput) {
 TEST_F(BadInputTest, SameFileAsScriptAndOutput) {
   const std::string script = "T(A)\n1\n";
   WriteFile(script_, script);
-  RunResult run = RunBinary({script_.string(), script_.string()});
+  RunResult run = RunTablog({script_.string(), script_.string()});
   EXPECT_EQ(run.status, 1);
   EXPECT_EQ(run.console, "A ket file ugyanaz!\n");
   EXPECT_EQ(ReadFile(script_), script);
@@ -369,7 +334,7 @@ TEST_F(BadInputTest, SameFileThroughAnotherSpelling) {
   WriteFile(script_, script);
   fs::create_directory(dir_ / "sub");
   for (const fs::path& other : {dir_ / "." / "script.tl", dir_ / "sub" / ".." / "script.tl"}) {
-    RunResult run = RunBinary({script_.string(), other.string()});
+    RunResult run = RunTablog({script_.string(), other.string()});
     EXPECT_EQ(run.status, 1) << other;
     EXPECT_EQ(run.console, "A ket file ugyanaz!\n") << other;
     EXPECT_EQ(ReadFile(script_), script) << other;
@@ -380,7 +345,7 @@ TEST_F(BadInputTest, SameFileThroughAHardLink) {
   const std::string script = "T(A)\n1\n";
   WriteFile(script_, script);
   fs::create_hard_link(script_, output_);
-  RunResult run = RunBinary({script_.string(), output_.string()});
+  RunResult run = RunTablog({script_.string(), output_.string()});
   EXPECT_EQ(run.status, 1);
   EXPECT_EQ(run.console, "A ket file ugyanaz!\n");
   EXPECT_EQ(ReadFile(script_), script);
@@ -390,7 +355,7 @@ TEST_F(BadInputTest, SameFileThroughASymbolicLink) {
   const std::string script = "T(A)\n1\n";
   WriteFile(script_, script);
   fs::create_symlink(script_, output_);
-  RunResult run = RunBinary({output_.string(), script_.string()});
+  RunResult run = RunTablog({output_.string(), script_.string()});
   EXPECT_EQ(run.status, 1);
   EXPECT_EQ(run.console, "A ket file ugyanaz!\n");
   EXPECT_EQ(ReadFile(script_), script);
