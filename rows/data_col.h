@@ -105,6 +105,14 @@ class DataCol {
   ValueList values_;
 };
 
+// Asks the processor to fetch `row` ahead of its use. Walks over many rows
+// that lie scattered in memory call it a few rows ahead.
+inline void prefetchRow(const DataCol* row) {
+  __builtin_prefetch(row);
+  __builtin_prefetch(reinterpret_cast<const char*>(row) + 64);  // a row spans two lines
+}
+constexpr std::size_t kPrefetchDistance = 8;
+
 // Writes the printed form of `row`: 'abc',12,NULL and nothing more.
 std::ostream& operator<<(std::ostream& out, const DataCol& row);
 

@@ -159,7 +159,10 @@ DataTable::DataTable(std::string name, std::string_view columnList)
 DataTable::DataTable(const DataTable& source) : name_(source.name_), columns_(source.columns_) {
   const RowList& from = source.rows();
   rows_.reserve(from.size());
-  for (const auto& row : from) rows_.push_back(std::make_unique<DataCol>(*row));
+  for (std::size_t i = 0; i < from.size(); ++i) {
+    if (i + kPrefetchDistance < from.size()) prefetchRow(from[i + kPrefetchDistance].get());
+    rows_.push_back(std::make_unique<DataCol>(*from[i]));
+  }
 }
 
 DataTable& DataTable::operator=(const DataTable& source) {
@@ -167,7 +170,10 @@ DataTable& DataTable::operator=(const DataTable& source) {
   const RowList& from = source.rows();
   RowList copy;
   copy.reserve(from.size());
-  for (const auto& row : from) copy.push_back(std::make_unique<DataCol>(*row));
+  for (std::size_t i = 0; i < from.size(); ++i) {
+    if (i + kPrefetchDistance < from.size()) prefetchRow(from[i + kPrefetchDistance].get());
+    copy.push_back(std::make_unique<DataCol>(*from[i]));
+  }
   columns_ = source.columns_;
   rows_ = std::move(copy);
   pending_ = 0;
@@ -345,7 +351,10 @@ DataTable* DataTable::projectRows(const std::vector<const DataCol*>& from,
   std::unique_ptr<DataTable> result(projectHeader(kept));
   ProjectedNames names(columns_, result->columns_, kept);
   result->rows_.reserve(from.size());
-  for (const DataCol* row : from) result->rows_.push_back(row->project(kept, names.of(*row)));
+  for (std::size_t i = 0; i < from.size(); ++i) {
+    if (i + kPrefetchDistance < from.size()) prefetchRow(from[i + kPrefetchDistance]);
+    result->rows_.push_back(from[i]->project(kept, names.of(*from[i])));
+  }
   return result.release();
 }
 
@@ -483,7 +492,9 @@ DataTable* DataTable::joinRows(DataTable& other, const std::string& name, bool c
     }
   }
   std::vector<std::uint32_t> matches;
-  for (const auto& r : left) {
+  for (std::size_t i = 0; i < left.size(); ++i) {
+    if (i + kPrefetchDistance < left.size()) prefetchRow(left[i + kPrefetchDistance].get());
+    const auto& r = left[i];
     const std::vector<int>& pos = leftCommon.positions(*r);
     matches.clear();
     for (std::size_t c = 0; c < common.size(); ++c) {
@@ -521,7 +532,10 @@ void DataTable::writeTo(std::ostream& out, std::string& buffer) const {
     out.write(block.get(), static_cast<std::streamsize>(used));
     used = 0;
   };
-  for (const auto& row : rows()) {
+  const RowList& all = rows();
+  for (std::size_t i = 0; i < all.size(); ++i) {
+    if (i + kPrefetchDistance < all.size()) prefetchRow(all[i + kPrefetchDistance].get());
+    const DataCol* row = all[i].get();
     std::size_t size = row->printedSize() + 1;
     if (used + size > kChunk) flush();
     if (size > kChunk) {

@@ -128,6 +128,7 @@ bool sortRowsIfExact(RowList& rows) {
   std::unordered_map<std::int32_t, std::string_view> textOf;
   bool plainFirst = width > 1 && kinds[0] == Plain;
   for (std::size_t i = 0; i < n; ++i) {
+    if (i + kPrefetchDistance < n) prefetchRow(rows[i + kPrefetchDistance].get());
     DataCol& row = *rows[i];
     order[i] = {sortKey(row), &row, static_cast<std::uint32_t>(i)};
     if (row.size() != width) return false;

@@ -153,8 +153,10 @@ DataTable* SortedTable::select(const std::string& condition) {
   // that survive are exactly the matching ones.
   std::unique_ptr<DataCol> wanted = conditionRow(condition);
   std::vector<const DataCol*> kept;
-  for (const auto& row : rows()) {
-    if (row->matches(*wanted)) kept.push_back(row.get());
+  const RowList& all = rows();
+  for (std::size_t i = 0; i < all.size(); ++i) {
+    if (i + kPrefetchDistance < all.size()) prefetchRow(all[i + kPrefetchDistance].get());
+    if (all[i]->matches(*wanted)) kept.push_back(all[i].get());
   }
   return projectRows(kept, openPositions(condition));
 }
