@@ -160,6 +160,11 @@ bool sortRowsIfExact(RowList& rows) {
   // exactly when that value has the same kind in both.
   std::vector<bool> repeat(n, false);
   for (std::size_t i = 1; i < n; ++i) {
+    std::size_t ahead = i + kPrefetchDistance;
+    if (ahead < n && order[ahead].key == order[ahead - 1].key) {
+      prefetchRow(order[ahead - 1].row);
+      prefetchRow(order[ahead].row);
+    }
     const Entry& a = order[i - 1];
     const Entry& b = order[i];
     if (a.key != b.key) {
