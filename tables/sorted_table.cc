@@ -49,7 +49,7 @@ void SortedTable::insertRow(DataCol* row) {
   if (row != nullptr) addPending(std::unique_ptr<DataCol>(row));
 }
 
-std::unique_ptr<DataCol> SortedTable::conditionRow(std::string_view text) {
+std::unique_ptr<DataCol> SortedTable::rowFromText(std::string_view text) {
   std::unique_ptr<DataCol> row(newRow());
   forEachField(text, [&](std::size_t k, std::string_view field) {
     if (k < static_cast<std::size_t>(row->size())) row->setLiteralAt(static_cast<int>(k), field);
@@ -58,7 +58,7 @@ std::unique_ptr<DataCol> SortedTable::conditionRow(std::string_view text) {
 }
 
 SortedTable* SortedTable::insertRowText(std::string_view text, SortedTable* table) {
-  if (table != nullptr) table->insertRow(table->conditionRow(text).release());
+  if (table != nullptr) table->insertRow(table->rowFromText(text).release());
   return table;
 }
 
@@ -151,7 +151,7 @@ std::vector<int> SortedTable::openPositions(const std::string& condition) const 
 DataTable* SortedTable::select(const std::string& condition) {
   // A row equal to a non-matching row does not match either, so the rows
   // that survive are exactly the matching ones.
-  std::unique_ptr<DataCol> wanted = conditionRow(condition);
+  std::unique_ptr<DataCol> wanted = rowFromText(condition);
   std::vector<const DataCol*> kept;
   const RowList& all = rows();
   for (std::size_t i = 0; i < all.size(); ++i) {
@@ -162,7 +162,7 @@ DataTable* SortedTable::select(const std::string& condition) {
 }
 
 SortedTable* SortedTable::exclude(const std::string& condition) {
-  std::unique_ptr<DataCol> wanted = conditionRow(condition);
+  std::unique_ptr<DataCol> wanted = rowFromText(condition);
   RowList kept;
   for (const auto& row : rows()) {
     if (!row->matches(*wanted)) kept.push_back(std::make_unique<DataCol>(*row));

@@ -90,8 +90,10 @@ class SortedTable : public DataTable {
   DataCol* rowFrom(const DataCol& row);
   // Inserts `added` one row at a time, then normalises once more.
   void unite(RowList added);
-  // The row that the condition text makes for this table's columns.
-  std::unique_ptr<DataCol> conditionRow(std::string_view condition);
+  // The row that a row text (a data line or a condition) makes for this
+  // table's columns: field k set from the k-th field of the text, fields
+  // past the text Null, fields past the columns ignored.
+  std::unique_ptr<DataCol> rowFromText(std::string_view text);
 };
 
 // Calls visit(k, field) for the fields 0, 1, ... of a row text: the text
