@@ -8,6 +8,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <new>
 #include <sstream>
 #include <string>
 
@@ -126,19 +127,25 @@ int runProgram(int argc, const char* const* argv, std::ostream& console) {
     console << "Nem tudom irni a file-t!" << std::endl;
     return 1;
   }
-  std::string script;
-  if (!readFile(scriptPath, script)) {
-    close(fd);
-    console << "Nem talalom a file-t!" << std::endl;
-    return 0;
-  }
   bool failed;
-  {
+  try {
+    std::string script;
+    if (!readFile(scriptPath, script)) {
+      close(fd);
+      console << "Nem talalom a file-t!" << std::endl;
+      return 0;
+    }
     FdBuffer buffer(fd);
     std::ostream out(&buffer);
     runScript(std::move(script), out);
     out.flush();
     failed = buffer.failed() || !out;
+  } catch (const std::bad_alloc&) {
+    // A script can ask for more rows than memory holds (joins of joins
+    // through a shared constant column multiply): say so instead of dying.
+    close(fd);
+    console << "Nincs eleg memoria!" << std::endl;
+    return 1;
   }
   if (close(fd) != 0) failed = true;
   if (failed) {

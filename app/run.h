@@ -11,8 +11,8 @@ namespace tablog {
 // Runs `tablog SCRIPT OUTPUT` with the command line `argv` (argc entries,
 // the program name first). Messages go to `console`. Returns the exit
 // status: 0 on success and on the two documented early exits (missing
-// arguments, unreadable script), 1 when the output cannot be written or
-// names the script itself.
+// arguments, unreadable script), 1 when the output cannot be written,
+// names the script itself, or the evaluation runs out of memory.
 int runProgram(int argc, const char* const* argv, std::ostream& console);
 
 // Feeds every line of `script` to a new evaluator, as the program reads a

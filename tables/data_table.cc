@@ -7,6 +7,7 @@
 #include "tables/data_table.h"
 
 #include <algorithm>
+#include <new>
 #include <unordered_map>
 #include <unordered_set>
 #include <utility>
@@ -183,12 +184,17 @@ DataTable& DataTable::operator=(const DataTable& source) {
 
 DataTable::~DataTable() {
   // Rows sorted by content lie scattered in memory; freeing them in
-  // address order is several times faster for large tables.
-  std::vector<DataCol*> all;
-  all.reserve(rows_.size());
-  for (auto& row : rows_) all.push_back(row.release());
-  sortByAddress(all);
-  for (DataCol* row : all) delete row;
+  // address order is several times faster for large tables. Without memory
+  // for that, they go in their own order.
+  try {
+    std::vector<DataCol*> all;
+    all.reserve(rows_.size());
+    for (auto& row : rows_) all.push_back(row.get());
+    sortByAddress(all);
+    for (auto& row : rows_) row.release();
+    for (DataCol* row : all) delete row;
+  } catch (const std::bad_alloc&) {
+  }
 }
 
 void DataTable::absorb(DataTable& source) {

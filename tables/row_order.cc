@@ -421,14 +421,17 @@ bool settlePending(RowList& rows, std::size_t pending) {
   if (sortIfExact(rows)) return true;
   std::size_t start = rows.size() - pending;
   if (isSettled(rows, start)) {
+    // The split works on borrowed pointers; ownership moves only at the end,
+    // where nothing can fail, so running out of memory loses no row.
     std::vector<DataCol*> settled, incoming, order, dropped;
     for (std::size_t i = 0; i < rows.size(); ++i) {
-      (i < start ? settled : incoming).push_back(rows[i].release());
+      (i < start ? settled : incoming).push_back(rows[i].get());
     }
     insertSplit(std::move(settled), std::move(incoming), order, dropped);
-    for (DataCol* row : dropped) delete row;
+    for (auto& row : rows) row.release();
     rows.clear();
-    for (DataCol* row : order) rows.emplace_back(row);
+    for (DataCol* row : order) rows.emplace_back(row);  // within the old capacity
+    for (DataCol* row : dropped) delete row;
     return true;  // settled: the exchange sort finds nothing to do
   }
   // Not settled: the first insertion sorts the whole list.
@@ -437,11 +440,10 @@ bool settlePending(RowList& rows, std::size_t pending) {
   rows.resize(start);
   for (auto& row : incoming) {
     if (isSettled(rows, rows.size())) {
-      std::vector<DataCol*> list;
-      for (auto& r : rows) list.push_back(r.release());
-      if (insertSettled(list, row.get())) row.release();
-      rows.clear();
-      for (DataCol* r : list) rows.emplace_back(r);
+      std::size_t i = rows.size();
+      while (i > 0 && rows[i - 1]->greaterThan(*row)) --i;
+      if (i > 0 && rows[i - 1]->equals(*row)) continue;  // a repeat: it goes with `incoming`
+      rows.insert(rows.begin() + static_cast<std::ptrdiff_t>(i), std::move(row));
     } else {
       rows.push_back(std::move(row));
       exchangeNormalize(rows);

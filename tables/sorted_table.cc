@@ -176,7 +176,7 @@ SortedTable* SortedTable::unionWith(DataTable& other) {
   if (other.columnCount() != columnCount()) return this;
   auto result = std::make_unique<SortedTable>(*this);
   std::vector<std::unique_ptr<DataCol>> added;
-  for (const auto& row : rowsOf(other)) added.emplace_back(rowFrom(*row));
+  for (const auto& row : rowsOf(other)) added.push_back(rowFrom(*row));
   result->unite(std::move(added));
   return result.release();
 }
@@ -190,15 +190,15 @@ void SortedTable::uniteTaking(DataTable& other) {
       row->shareNames(header());  // what newRow would name them
       added.push_back(std::move(row));
     } else {
-      added.emplace_back(rowFrom(*row));
+      added.push_back(rowFrom(*row));
     }
   }
   theirs.clear();
   unite(std::move(added));
 }
 
-DataCol* SortedTable::rowFrom(const DataCol& row) {
-  DataCol* copy = newRow();
+std::unique_ptr<DataCol> SortedTable::rowFrom(const DataCol& row) {
+  std::unique_ptr<DataCol> copy(newRow());
   for (int k = 0; k < row.size(); ++k) copy->setValueAt(k, row.at(k));
   return copy;
 }

@@ -86,8 +86,8 @@ class SortedTable : public DataTable {
   // filter's rows and columns, not yet normalised.
   DataTable* select(const std::string& condition);
   // A row of this table holding `row`'s values by position, as the union
-  // adds it. The caller owns it.
-  DataCol* rowFrom(const DataCol& row);
+  // adds it.
+  std::unique_ptr<DataCol> rowFrom(const DataCol& row);
   // Inserts `added` one row at a time, then normalises once more.
   void unite(RowList added);
   // The row that a row text (a data line or a condition) makes for this

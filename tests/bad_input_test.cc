@@ -399,6 +399,25 @@ fs::path SavedInput(const char* name) {
   return fs::path(TABLOG_SOURCE_DIR) / "fuzz" / "regressions" / name;
 }
 
+// Joins through a shared constant column, chained over rules that feed
+// their own table, ask for more rows than any memory holds. The program
+// says so and fails instead of being killed. (Sanitizer builds reserve
+// more address space than the cap allows, so they skip this.)
+TEST_F(BadInputTest, RunningOutOfMemoryIsReported) {
+#if defined(__SANITIZE_ADDRESS__)
+  GTEST_SKIP() << "address space capped under a sanitizer";
+#elif defined(__has_feature)
+#if __has_feature(address_sanitizer)
+  GTEST_SKIP() << "address space capped under a sanitizer";
+#endif
+#endif
+  WriteFile(script_, ReadFile(SavedInput("out-of-memory.tl")));
+  RunResult run = RunTablog({script_.string(), output_.string()}, 512);
+  EXPECT_EQ(run.console, "Nincs eleg memoria!\n");
+  EXPECT_EQ(run.status, 1);
+  EXPECT_EQ(ReadFile(output_), "");
+}
+
 // The fuzzer's first timeout, minimised: rules over tables whose repeated
 // rows survive, joined through constant columns. It must run to its end
 // without a sanitizer report.

@@ -2,6 +2,7 @@
 #include "tests/run_tablog.h"
 
 #include <fcntl.h>
+#include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -9,12 +10,17 @@
 
 namespace tablog_test {
 
-RunResult RunTablog(const std::vector<std::string>& args) {
+RunResult RunTablog(const std::vector<std::string>& args, long memoryLimitMb) {
   RunResult result;
   int fds[2];
   if (pipe(fds) != 0) return result;
   pid_t pid = fork();
   if (pid == 0) {
+    if (memoryLimitMb > 0) {
+      struct rlimit limit;
+      limit.rlim_cur = limit.rlim_max = static_cast<rlim_t>(memoryLimitMb) << 20;
+      setrlimit(RLIMIT_AS, &limit);
+    }
     dup2(fds[1], STDOUT_FILENO);
     close(fds[0]);
     close(fds[1]);

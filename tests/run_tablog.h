@@ -15,7 +15,8 @@ struct RunResult {
 
 // Runs the program with `args` (not counting the program name), standard
 // input from /dev/null, and collects its standard output and exit status.
-RunResult RunTablog(const std::vector<std::string>& args);
+// A non-zero `memoryLimitMb` caps the program's address space.
+RunResult RunTablog(const std::vector<std::string>& args, long memoryLimitMb = 0);
 
 }  // namespace tablog_test
 
