@@ -297,7 +297,8 @@ void DataTable::removeColumnAt(int position) {
   }
 }
 
-void DataTable::renameColumn(const std::string& oldName, const std::string& newName) {
+void DataTable::renameColumn(std::string oldName, std::string newName) {
+  // Taken by value: the caller may pass an entry of the header itself.
   RowList& all = rows();
   if (oldName == newName) return;
   if (firstIndex(*columns_, oldName) >= 0) {

@@ -66,7 +66,7 @@ class DataTable {
   void addColumn(std::string_view name, std::string_view literal);
   // Every header entry equal to `oldName` becomes `newName`; each row
   // renames its first field of that name only.
-  void renameColumn(const std::string& oldName, const std::string& newName);
+  void renameColumn(std::string oldName, std::string newName);
   // renameColumn with the name at `position`; nothing if out of range.
   void renameColumnAt(unsigned position, const std::string& newName);
   // Appends a row of Null fields, one per column, and returns it. The

@@ -226,6 +226,12 @@ TEST(DataTableTest, RenameColumnWorksByName) {
   EXPECT_EQ((Strings{"D"}), repeated->columnNames());
   EXPECT_EQ((Strings{"C"}), FieldNames(repeated->firstRow()));
   EXPECT_EQ("R(D)\n2\n4\n", Dump(*repeated));
+
+  // By position on a table without rows: the name found there is renamed
+  // everywhere, although the header entry holding it changes first.
+  DataTable empty("E", "C,C,x");
+  empty.renameColumnAt(0, "D");
+  EXPECT_EQ((Strings{"D", "D", "x"}), empty.columnNames());
 }
 
 TEST(DataTableTest, AppendRowAndRemoveEqualRows) {

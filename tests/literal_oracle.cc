@@ -171,6 +171,23 @@ void removeColumn(Table& t, const std::string& name) {
   for (Row& row : t.rows) row.removeField(name);
 }
 
+void renameColumn(Table& t, const std::string& oldName, const std::string& newName) {
+  for (std::string& column : t.columns) {
+    if (column == oldName) column = newName;
+  }
+  for (Row& row : t.rows) {
+    int i = row.indexOf(oldName);
+    if (i >= 0) row.names[static_cast<std::size_t>(i)] = newName;
+  }
+}
+
+void renameColumnAt(Table& t, unsigned position, const std::string& newName) {
+  if (position < t.columns.size()) {
+    const std::string oldName = t.columns[position];  // the entry itself changes
+    renameColumn(t, oldName, newName);
+  }
+}
+
 void removeColumnAt(Table& t, int position) {
   if (position >= 0 && position < static_cast<int>(t.columns.size())) {
     t.columns.erase(t.columns.begin() + position);

@@ -64,6 +64,11 @@ Row& appendRow(Table& t);
 void removeEqualRows(Table& t, const Row& row);
 void removeColumn(Table& t, const std::string& name);
 void removeColumnAt(Table& t, int position);
+// Every header entry `oldName` becomes `newName`; each row renames its
+// first field of that name only.
+void renameColumn(Table& t, const std::string& oldName, const std::string& newName);
+// renameColumn with the header name at `position`; nothing out of range.
+void renameColumnAt(Table& t, unsigned position, const std::string& newName);
 Table projectByIndices(const Table& t, const std::vector<int>& positions);
 Table projectByNames(const Table& t, const std::vector<std::string>& names);
 Table join(const Table& t, const Table& other, const std::string& name);
