@@ -13,6 +13,26 @@ SortedTable* EvaluateGraph::createTable(std::string name, std::string_view colum
   return list.back();
 }
 
+SortedTable* EvaluateGraph::readNameAndColumns(std::string_view text, std::string& name,
+                                               std::string& columns, const EvaluateGraph* lookup) {
+  std::string accumulator;
+  for (char c : text) {
+    if (c == '(') {
+      if (lookup != nullptr) {
+        if (SortedTable* found = lookup->findTable(accumulator)) return found;
+      }
+      name = std::move(accumulator);
+      accumulator.clear();
+    } else if (c == ')') {
+      columns = std::move(accumulator);
+      accumulator.clear();
+    } else {
+      accumulator += c;
+    }
+  }
+  return nullptr;
+}
+
 SortedTable* EvaluateGraph::findTable(std::string_view name) const {
   for (const auto* list : {&tables_, &ruleTables_}) {
     for (SortedTable* table : *list) {
@@ -35,18 +55,8 @@ EvaluateGraph& feedLine(std::string line, EvaluateGraph& graph) {
   }
   // A declaration: the name is the text before the last "(" back to the
   // parenthesis before it; the columns are the text before the last ")".
-  std::string accumulator, name, columns;
-  for (char c : line) {
-    if (c == '(') {
-      name = std::move(accumulator);
-      accumulator.clear();
-    } else if (c == ')') {
-      columns = std::move(accumulator);
-      accumulator.clear();
-    } else {
-      accumulator += c;
-    }
-  }
+  std::string name, columns;
+  EvaluateGraph::readNameAndColumns(line, name, columns, nullptr);
   graph.currentTable_ = graph.createTable(std::move(name), columns, graph.tables_);
   return graph;
 }

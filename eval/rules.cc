@@ -49,19 +49,9 @@ void EvaluateGraph::evaluateRules() {
 }
 
 SortedTable* EvaluateGraph::resolveHead(std::string_view head) {
-  std::string accumulator, name, columns;
-  for (char c : head) {
-    if (c == '(') {
-      if (SortedTable* found = findTable(accumulator)) return found;
-      name = std::move(accumulator);
-      accumulator.clear();
-    } else if (c == ')') {
-      columns = std::move(accumulator);
-      accumulator.clear();
-    } else {
-      accumulator += c;
-    }
-  }
+  // A head naming a table adds to it; its own column list is not read.
+  std::string name, columns;
+  if (SortedTable* found = readNameAndColumns(head, name, columns, this)) return found;
   return createTable(std::move(name), columns, ruleTables_);
 }
 
