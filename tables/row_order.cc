@@ -197,12 +197,19 @@ bool insertSettled(std::vector<DataCol*>& rows, DataCol* row) {
   return true;
 }
 
-// Orders groups: plain values by number, the others by their bytes.
-struct GroupLess {
-  bool operator()(const DataValue* a, const DataValue* b) const {
-    return a->kind() == Plain ? a->number() < b->number() : a->text() < b->text();
+// A value's place among groups: plain values by number, the others by
+// their bytes (a part in groups holds values of one kind).
+struct GroupKey {
+  std::int32_t number;
+  std::string_view text;
+  bool operator<(const GroupKey& o) const {
+    return number != o.number ? number < o.number : text < o.text;
   }
 };
+
+GroupKey groupKey(const DataValue& v) {
+  return v.kind() == Plain ? GroupKey{v.number(), {}} : GroupKey{0, v.text()};
+}
 
 // Whether two rows fall into the same run at `column` of that shape.
 bool sameRun(Shape shape, const DataCol& a, const DataCol& b, int column) {
@@ -254,13 +261,14 @@ void normalizeSplit(RowList rows, RowList& out) {
     }
     parts.clear();
     if (shape == Shape::kGroups) {
-      std::map<const DataValue*, RowList, GroupLess> groups;
+      bool plain = rows[0]->at(column).kind() == Plain;
+      std::map<GroupKey, RowList> groups;
       for (auto& row : rows) {
-        const DataValue* key = &row->at(column);
+        GroupKey key = groupKey(row->at(column));
         groups[key].push_back(std::move(row));
       }
       for (auto& [key, group] : groups) {
-        bool ties = key->kind() == Plain && column == width - 1;
+        bool ties = plain && column == width - 1;
         if (ties) exchangeNormalize(group);  // no exchange; the repeats go
         parts.push_back({std::move(group), column + 1, ties});
       }
@@ -324,11 +332,12 @@ void insertSplit(std::vector<DataCol*> settled, std::vector<DataCol*> incoming,
     }
     parts.clear();
     if (shape == Shape::kGroups) {
-      std::map<const DataValue*, Part, GroupLess> groups;
-      for (DataCol* row : settled) groups[&row->at(column)].settled.push_back(row);
-      for (DataCol* row : incoming) groups[&row->at(column)].incoming.push_back(row);
+      bool plain = (settled.empty() ? incoming : settled)[0]->at(column).kind() == Plain;
+      std::map<GroupKey, Part> groups;
+      for (DataCol* row : settled) groups[groupKey(row->at(column))].settled.push_back(row);
+      for (DataCol* row : incoming) groups[groupKey(row->at(column))].incoming.push_back(row);
       for (auto& [key, group] : groups) {
-        if (key->kind() == Plain && column == width - 1 && !group.incoming.empty()) {
+        if (plain && column == width - 1 && !group.incoming.empty()) {
           // Ties only: each row goes to the end unless it equals the row there.
           std::vector<DataCol*>& list = group.settled;
           for (DataCol* row : group.incoming) {
