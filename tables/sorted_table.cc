@@ -90,10 +90,9 @@ std::vector<int> SortedTable::positionsOf(const std::vector<std::string>& names)
 
 DataTable* SortedTable::projectByNames(const std::vector<std::string>& names) {
   // The base projection by names is the projection by positions, which
-  // normalises, normalised once more; the second time changes nothing when
-  // the first left a fixed point.
+  // normalises, normalised once more: the second time changes nothing.
   DataTable* result = DataTable::projectByIndices(positionsOf(names));
-  if (!normalize(*result)) normalize(*result);
+  normalize(*result);
   return result;
 }
 
@@ -108,8 +107,9 @@ DataTable* SortedTable::filterRenamed(const std::vector<std::pair<unsigned, std:
   const RowList& all = rows();
   SharedNames rowNames = all.empty() ? header() : all[0]->sharedNames();
   for (const auto& row : all) {
-    if (row->sharedNames() != rowNames) {
-      // Rows named differently would be renamed differently: do it as said.
+    if (row->sharedNames() != rowNames || rowNames->size() != header()->size()) {
+      // Rows named differently, or not one name per column, would be
+      // renamed differently: do it as said.
       SortedTable copy(*this);
       for (const auto& [position, name] : renames) copy.renameColumnAt(position, name);
       return copy.filter(condition);
@@ -205,15 +205,12 @@ std::unique_ptr<DataCol> SortedTable::rowFrom(const DataCol& row) {
 
 void SortedTable::unite(RowList added) {
   // Each added row is inserted with a normalisation, then the whole is
-  // normalised once more.
+  // normalised once more, which changes nothing: the settled list of the
+  // whole is what one-by-one insertion gives.
   RowList& all = rows();
-  std::size_t count = added.size();
+  all.reserve(all.size() + added.size());
   for (auto& row : added) all.push_back(std::move(row));
-  if (count == 0) {
-    normalizeRows(all);
-  } else if (!settlePending(all, count)) {
-    normalizeRows(all);
-  }
+  normalizeRows(all);
 }
 
 SortedTable* SortedTable::minus(DataTable& other) {
