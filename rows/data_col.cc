@@ -2,6 +2,7 @@
 #include "rows/data_col.h"
 
 #include <algorithm>
+#include <cassert>
 
 namespace tablog {
 
@@ -56,11 +57,13 @@ void DataCol::removeAt(int i) {
 }
 
 void DataCol::appendField(SharedNames names, const DataValue& v) {
+  assert(names->size() == values_.size() + 1);
   names_ = std::move(names);
   values_.push_back(v);
 }
 
 void DataCol::removeFieldAt(int i, SharedNames names) {
+  assert(i >= 0 && i < size() && names->size() + 1 == values_.size());
   names_ = std::move(names);
   values_.erase(static_cast<std::size_t>(i));
 }

@@ -8,6 +8,7 @@
 #ifndef TABLOG_ROWS_DATA_COL_H_
 #define TABLOG_ROWS_DATA_COL_H_
 
+#include <cassert>
 #include <memory>
 #include <ostream>
 #include <string>
@@ -57,7 +58,11 @@ class DataCol {
   DataValue* valueByName(std::string_view name);
   // The value of field i, or nullptr if out of range. Borrowed, as above.
   DataValue* valueAt(int i);
-  const DataValue& at(int i) const { return values_[i]; }
+  // REQUIRES: 0 <= i < size().
+  const DataValue& at(int i) const {
+    assert(i >= 0 && i < size());
+    return values_[static_cast<std::size_t>(i)];
+  }
   // A copy of the text of the named field ("" if absent).
   std::string textByName(std::string_view name) const;
   // A copy of the text of field i ("" if out of range).
@@ -87,7 +92,10 @@ class DataCol {
   // list instead of each row its own copy.
   const SharedNames& sharedNames() const { return names_; }
   // REQUIRES: `names` has exactly size() entries.
-  void shareNames(SharedNames names) { names_ = std::move(names); }
+  void shareNames(SharedNames names) {
+    assert(names->size() == values_.size());
+    names_ = std::move(names);
+  }
 
   // Appends the printed form: the values joined by commas.
   void appendTo(std::string& out) const;

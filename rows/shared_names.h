@@ -5,6 +5,7 @@
 #ifndef TABLOG_ROWS_SHARED_NAMES_H_
 #define TABLOG_ROWS_SHARED_NAMES_H_
 
+#include <cassert>
 #include <string>
 #include <utility>
 #include <vector>
@@ -36,8 +37,14 @@ class SharedNames {
   }
 
   // REQUIRES: a list. A holder changes it only while it is the only one.
-  Names& operator*() const { return block_->names; }
-  Names* operator->() const { return &block_->names; }
+  Names& operator*() const {
+    assert(block_ != nullptr);
+    return block_->names;
+  }
+  Names* operator->() const {
+    assert(block_ != nullptr);
+    return &block_->names;
+  }
   long use_count() const { return block_ == nullptr ? 0 : block_->holders; }
   // The same list (not merely equal names).
   bool operator==(const SharedNames& other) const { return block_ == other.block_; }

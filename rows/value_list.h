@@ -5,6 +5,7 @@
 #define TABLOG_ROWS_VALUE_LIST_H_
 
 #include <algorithm>
+#include <cassert>
 #include <cstddef>
 #include <cstdint>
 #include <new>
@@ -24,10 +25,17 @@ class ValueList {
     for (std::size_t i = 0; i < n; ++i) new (data() + i) DataValue();
     size_ = static_cast<std::uint32_t>(n);
   }
+  // If a value's text cannot be allocated, the values copied so far and the
+  // block are freed before std::bad_alloc goes on.
   ValueList(const ValueList& other) {
-    reserve(other.size_);
-    for (std::size_t i = 0; i < other.size_; ++i) new (data() + i) DataValue(other[i]);
-    size_ = other.size_;
+    try {
+      reserve(other.size_);
+      for (; size_ < other.size_; ++size_) new (data() + size_) DataValue(other[size_]);
+    } catch (...) {
+      clear();
+      if (onHeap()) ::operator delete(heap_);
+      throw;
+    }
   }
   ValueList& operator=(const ValueList& other) {
     if (this != &other) {
@@ -42,8 +50,15 @@ class ValueList {
   }
 
   std::size_t size() const { return size_; }
-  DataValue& operator[](std::size_t i) { return data()[i]; }
-  const DataValue& operator[](std::size_t i) const { return data()[i]; }
+  // REQUIRES: i < size().
+  DataValue& operator[](std::size_t i) {
+    assert(i < size_);
+    return data()[i];
+  }
+  const DataValue& operator[](std::size_t i) const {
+    assert(i < size_);
+    return data()[i];
+  }
 
   void push_back(const DataValue& v) {
     DataValue copy(v);  // `v` may be one of ours
@@ -58,6 +73,7 @@ class ValueList {
   }
   // Removes value i; later values move down. REQUIRES: i < size().
   void erase(std::size_t i) {
+    assert(i < size_);
     for (; i + 1 < size_; ++i) data()[i] = std::move(data()[i + 1]);
     data()[--size_].~DataValue();
   }

@@ -328,8 +328,10 @@ DataCol* DataTable::appendRow() {
 
 void DataTable::removeEqualRows(const DataCol* row) {
   if (row == nullptr) return;
+  // `row` may be this table's own: copied before the pending rows settle
+  // (which may free it as a repeat) and before it is removed itself.
+  DataCol key(*row);
   RowList& all = rows();
-  DataCol key(*row);  // `row` itself may go
   std::erase_if(all, [&](const std::unique_ptr<DataCol>& r) { return r->equals(key); });
   cursor_ = 0;
 }
