@@ -3,17 +3,22 @@
 
   gen.py WORKLOAD N OUTDIR [--seed S]
 
-WORKLOAD is W1 (load), W2 (join), W3 (chain of joins) or W4 (rows without a
-clean order). Writes into OUTDIR: WORKLOAD.tl (the script), WORKLOAD.sql (a
+WORKLOAD is W1 (load), W2 (join), W3 (chain of joins), W4 (rows without a
+clean order), or one of the messy first columns M1 (dates), M2 (decimal
+prices), M3 (codes spelt several ways), M4 (bare words), M5 (quoted, plain and
+empty values), each also as M1J..M5J: the same rows, a small table and a join
+rule. Writes into OUTDIR: WORKLOAD.tl (the script), WORKLOAD.sql (a
 sqlite3 script doing the same loads, joins and sorted distinct outputs, all
 written to WORKLOAD.sqlite.out) and one WORKLOAD-table.csv per table.
 run.py imports this module and calls generate(). Standard library only.
 """
 import argparse
+import datetime
 import os
 import random
 
-WORKLOADS = ("W1", "W2", "W3", "W4")
+MESSY = ("M1", "M2", "M3", "M4", "M5")
+WORKLOADS = ("W1", "W2", "W3", "W4") + MESSY + tuple(m + "J" for m in MESSY)
 DEPTS = 1000
 KEYS = 1000
 
@@ -101,6 +106,107 @@ def mixed(rng, n):
     return mix, word, ref
 
 
+def lit(text):
+    """A field stored in sqlite3 as its literal text, quotes included."""
+    return (text, text)
+
+
+def unique_rows(rng, n, make):
+    """n distinct rows drawn from make(rng), then n // 20 exact repeats, shuffled."""
+    seen, rows = set(), []
+    while len(rows) < n:
+        row = make(rng)
+        key = tuple(f for f, _ in row)
+        if key not in seen:
+            seen.add(key)
+            rows.append(row)
+    rows += [list(rows[rng.randrange(n)]) for _ in range(n // 20)]
+    rng.shuffle(rows)
+    return rows
+
+
+def small_table(rng, name, cols, keys, value):
+    """A table of one row per key (in random order): key, value(rng)."""
+    t = Table(name, cols, ["TEXT", "TEXT"])
+    for k in rng.sample(keys, len(keys)):
+        t.rows.append([lit(k), lit(value(rng))])
+    return t
+
+
+FIRST_DAY = datetime.date(2015, 1, 1).toordinal()
+DAYS = datetime.date(2025, 1, 1).toordinal() - FIRST_DAY
+
+
+def day(rng):
+    """A plain date of 2015-2024; all dates of one year read as the year."""
+    return datetime.date.fromordinal(FIRST_DAY + rng.randrange(DAYS)).isoformat()
+
+
+def price(rng):
+    """A plain decimal from -100.00 to 999.99, about 9% negative; 7.50 and
+    7.99 both read as 7."""
+    c = rng.randrange(-10000, 100000)
+    return "%s%d.%02d" % ("-" if c < 0 else "", abs(c) // 100, abs(c) % 100)
+
+
+def code(rng):
+    """A plain code below 100,000 spelt 7 (50%), 07, 007 or 0007 (35%) or +7
+    (15%): one number, several texts."""
+    x, r = rng.randrange(100000), rng.random()
+    if r < 0.5:
+        return "%d" % x
+    return ("0" * rng.randint(1, 3) if r < 0.85 else "+") + "%d" % x
+
+
+def mixed_key(rng):
+    """Quoted 'k01234' (40%), plain numbers (25%), plain words k01234 (25%),
+    empty = Null (10%)."""
+    r, x = rng.random(), rng.randrange(100000)
+    if r < 0.4:
+        return q("k%05d" % x)
+    if r < 0.65:
+        return "%d" % x
+    return "k%05d" % x if r < 0.9 else ""
+
+
+def messy(workload, rng, n):
+    """The tables of M1..M5 (and with J: the small table of the join rule).
+
+    The big table holds n distinct rows plus 5% exact repeats; every field is
+    stored in sqlite3 as its literal text, so 7 and 0007, 'k1' and k1 stay
+    distinct values there as they do in the script; empty fields are Null.
+    """
+    m, joined = workload[:2], workload.endswith("J")
+    teams = ["t%03d" % i for i in range(1000)]
+    if m == "M1":
+        big = Table("Ev", ["Day", "Code"], ["TEXT", "TEXT"])
+        big.rows = unique_rows(rng, n, lambda r: [lit(day(r)), lit(q("p%03d" % r.randrange(1000)))])
+        small = lambda: small_table(rng, "Who", ["Code", "Team"], [q("p%03d" % i) for i in range(1000)],
+                                    lambda r: q(r.choice(teams)))
+    elif m == "M2":
+        big = Table("Sale", ["Price", "Item"], ["TEXT", "TEXT"])
+        big.rows = unique_rows(rng, n, lambda r: [lit(price(r)), lit("item%d" % r.randrange(1000))])
+        small = lambda: small_table(rng, "Stock", ["Item", "Shop"], ["item%d" % i for i in range(1000)],
+                                    lambda r: q("s%02d" % r.randrange(100)))
+    elif m == "M3":
+        big = Table("Part", ["Code", "Bin"], ["TEXT", "TEXT"])
+        big.rows = unique_rows(rng, n, lambda r: [lit(code(r)), lit(q("b%03d" % r.randrange(1000)))])
+        small = lambda: small_table(rng, "Bin", ["Bin", "Owner"], [q("b%03d" % i) for i in range(1000)],
+                                    lambda r: q("o%02d" % r.randrange(100)))
+    elif m == "M4":
+        big = Table("Member", ["Who", "Team"], ["TEXT", "TEXT"])
+        big.rows = unique_rows(rng, n, lambda r: [lit("w%07d" % r.randrange(10 * n)), lit(r.choice(teams))])
+        small = lambda: small_table(rng, "Home", ["Team", "City"], teams,
+                                    lambda r: "c%03d" % r.randrange(100))
+    else:
+        big = Table("Mx", ["Key", "Grp", "Id"], ["TEXT", "TEXT", "TEXT"])
+        big.rows = unique_rows(rng, n, lambda r: [lit(mixed_key(r)), lit(q("g%03d" % r.randrange(1000))),
+                                                  lit("%d" % r.randrange(10 * n))])
+        small = lambda: small_table(rng, "Lab", ["Grp", "Label"], [q("g%03d" % i) for i in range(1000)],
+                                    lambda r: q("l%02d" % r.randrange(100)))
+    return [big, small()] if joined else [big]
+
+
 # (head table, head columns, script rule, sqlite3 SELECT) per workload.
 RULES = {
     "W2": [("Rich", ["N", "H"], "Rich(N,H)<-Boss(D,H),Emp(N,D,S),S>500000",
@@ -115,13 +221,29 @@ RULES = {
 RULES["W3"] = RULES["W2"] + [
     ("Where", ["N", "C"], "Where(N,C)<-Loc(H,C),Rich(N,H)",
      "SELECT DISTINCT r.N, l.City FROM Loc l JOIN Rich r ON r.H = l.Head")]
+# Dates compare byte-wise in the condition, in both programs.
+RULES["M1J"] = [("Late", ["D", "T"], "Late(D,T)<-Who(C,T),Ev(D,C),D>2020-06-30",
+                 "SELECT DISTINCT e.Day, w.Team FROM Who w JOIN Ev e ON e.Code = w.Code"
+                 " WHERE e.Day > '2020-06-30'")]
+RULES["M2J"] = [("Sold", ["P", "S"], "Sold(P,S)<-Stock(I,S),Sale(P,I)",
+                 "SELECT DISTINCT s.Price, k.Shop FROM Stock k JOIN Sale s ON s.Item = k.Item")]
+RULES["M3J"] = [("Held", ["C", "O"], "Held(C,O)<-Bin(B,O),Part(C,B)",
+                 "SELECT DISTINCT p.Code, b.Owner FROM Bin b JOIN Part p ON p.Bin = b.Bin")]
+RULES["M4J"] = [("Town", ["W", "C"], "Town(W,C)<-Home(T,C),Member(W,T)",
+                 "SELECT DISTINCT m.Who, h.City FROM Home h JOIN Member m ON m.Team = h.Team")]
+RULES["M5J"] = [("Tag", ["K", "L"], "Tag(K,L)<-Lab(G,L),Mx(K,G,I)",
+                 "SELECT DISTINCT m.Key, l.Label FROM Lab l JOIN Mx m ON m.Grp = l.Grp")]
 
 
 def generate(workload, n, outdir, seed=1):
     """Writes the workload's files; returns the script path, the sql path,
     the sqlite3 output path and the number of tables the script prints."""
-    rng = random.Random("%s/%d/%d" % (workload, n, seed))
-    if workload == "W4":
+    # M1 and M1J share their big table: the seed names the data, not the rule.
+    data = workload[:2] if workload[0] == "M" else workload
+    rng = random.Random("%s/%d/%d" % (data, n, seed))
+    if workload[0] == "M":
+        tables = messy(workload, rng, n)
+    elif workload == "W4":
         tables = list(mixed(rng, n))
     else:
         tables = [employees(rng, n)]

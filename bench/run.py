@@ -1,13 +1,16 @@
 #!/usr/bin/env python3
 """Runs the gen.py workloads through build/tablog and through sqlite3.
 
-  run.py [--workloads W1,W2,W3,W4] [--n 10000,100000] [--runs 3] [--timeout 300]
+  run.py [--workloads W1,W2,W3,W4] [--n 10000,100000] [--runs 3] [--timeout 300] [--bin PATH]
 
+--workloads also takes the groups `messy` (M1..M5 and M1J..M5J) and `all`.
 Measures wall time and peak RSS of each run and prints a markdown table of
-medians with the tablog/sqlite3 ratios, the growth from N=100,000 to
-1,000,000 when both were run, and the targets. Generated files go to
---dir (default /tmp/tablog-bench), never into the repository. Started by
-`./dev bench ARGS`, which builds build/tablog first.
+medians with the tablog/sqlite3 ratios, the tablog time against W1 and the
+peak memory against W3 at the same N (when those ran too), the growth of the
+time from each N to the next, and the targets. A workload whose tablog run
+times out is not run at the larger N. Generated files go to --dir (default
+/tmp/tablog-bench), never into the repository. Started by `./dev bench ARGS`,
+which builds build/tablog first.
 """
 import argparse
 import os
@@ -26,7 +29,9 @@ import gen  # noqa: E402
 ROOT = os.path.dirname(os.path.dirname(os.path.abspath(__file__)))
 GNU_TIME = "/usr/bin/time"
 # Stated in README.md; printed under the results.
-TARGETS = "W1-W3 <= 0.2x sqlite3 time; W4 <= 3x W1 time; W3 peak <= 300 MB; growth <= 12x"
+TARGETS = ("W1-W3 <= 0.2x sqlite3 time; W4 <= 3x W1 time; W3 peak <= 300 MB; growth <= 12x;"
+           " M1..M5J <= 2x W1 time and peak <= W3 peak")
+GROUPS = {"messy": [w for w in gen.WORKLOADS if w[0] == "M"], "all": list(gen.WORKLOADS)}
 
 
 def measure(argv, stdin_path, timeout):
@@ -94,31 +99,50 @@ def fmt(x, pattern):
     return "timeout" if x is None else pattern % x
 
 
+def ratio(x, y, pattern="%.2f"):
+    """x / y, or "-" when either is missing. An x given as a string (the limit
+    of a run that timed out) gives a lower bound, ">...".
+    """
+    if x is None or not y or isinstance(y, str):
+        return "-"
+    if isinstance(x, str):
+        return ">" + pattern % (float(x) / y)
+    return pattern % (x / y)
+
+
 def main():
     ap = argparse.ArgumentParser(description=__doc__.splitlines()[0])
-    ap.add_argument("--workloads", default="W1,W2,W3,W4", help="comma-separated, of W1..W4")
+    ap.add_argument("--workloads", default="W1,W2,W3,W4",
+                    help="comma-separated, of %s, or the groups messy, all" % ",".join(gen.WORKLOADS))
     ap.add_argument("--n", default="10000,100000", help="comma-separated row counts")
     ap.add_argument("--runs", type=int, default=3, help="runs per program and workload")
     ap.add_argument("--timeout", type=float, default=300, help="seconds per run")
     ap.add_argument("--seed", type=int, default=1)
-    ap.add_argument("--bin", default=os.path.join(ROOT, "build", "tablog"))
+    ap.add_argument("--bin", default=os.path.join(ROOT, "build", "tablog"), help="the tablog program")
     ap.add_argument("--dir", default="/tmp/tablog-bench")
     ap.add_argument("--no-sqlite", action="store_true", help="run tablog only")
     a = ap.parse_args()
-    workloads = [w.strip().upper() for w in a.workloads.split(",") if w.strip()]
+    workloads = []
+    for w in (w.strip() for w in a.workloads.split(",") if w.strip()):
+        for x in GROUPS.get(w.lower(), [w.upper()]):
+            if x not in gen.WORKLOADS:
+                sys.exit("unknown workload %s" % x)
+            if x not in workloads:
+                workloads.append(x)
     sizes = [int(s.replace("_", "")) for s in a.n.split(",") if s.strip()]
-    for w in workloads:
-        if w not in gen.WORKLOADS:
-            sys.exit("unknown workload %s" % w)
     if not os.access(a.bin, os.X_OK):
         sys.exit("no program at %s: build it first (./dev bench builds it)" % a.bin)
     sqlite = None if a.no_sqlite else shutil.which("sqlite3")
     if not a.no_sqlite and not sqlite:
         sys.exit("sqlite3 not found (or pass --no-sqlite)")
 
-    res = {}  # (workload, n) -> (tablog result, sqlite3 result)
+    res = {}  # (workload, n) -> (tablog result, sqlite3 result); None = timeout
+    skipped = set()  # workloads whose tablog run timed out at a smaller N
     for n in sizes:
         for w in workloads:
+            if w in skipped:
+                print("%s N=%d: skipped (timed out at a smaller N)" % (w, n), file=sys.stderr)
+                continue
             d = os.path.join(a.dir, str(n))
             print("%s N=%d: generating in %s" % (w, n, d), file=sys.stderr)
             script, sql, sql_out, tables = gen.generate(w, n, d, a.seed)
@@ -128,39 +152,61 @@ def main():
             # header and an empty line; sqlite3 writes rows only.
             extra = rules + 1 + 2 * tables
             t = bench_one("tablog", [a.bin, script, out], None, out, extra, a.runs, a.timeout)
+            if t is None:
+                skipped.add(w)
             s = None
             if sqlite:
                 argv = [sqlite, "-batch", "-bail", "-init", "/dev/null", ":memory:"]
                 s = bench_one("sqlite3", argv, sql, sql_out, 0, a.runs, a.timeout)
             res[w, n] = (t, s)
 
-    print("\nMedian of %d runs; machine: %d cores. Rows = data rows written.\n" % (a.runs, os.cpu_count()))
-    print("| Workload | N | tablog s | tablog MB | sqlite3 s | sqlite3 MB | time ratio | memory ratio | rows tablog / sqlite3 |")
-    print("|---|---:|---:|---:|---:|---:|---:|---:|---:|")
-    for (w, n), (t, s) in res.items():
-        ts = fmt(t and t[0], "%.3f")
-        tm = fmt(t and t[1], "%.1f")
-        ss = fmt(s and s[0], "%.3f") if sqlite else "-"
-        sm = fmt(s and s[1], "%.1f") if sqlite else "-"
-        tr = "%.2f" % (t[0] / s[0]) if t and s else "-"
-        mr = "%.2f" % (t[1] / s[1]) if t and s else "-"
-        rows = "%s / %s" % (t[2] if t else "-", s[2] if s else "-")
-        print("| %s | %d | %s | %s | %s | %s | %s | %s | %s |" % (w, n, ts, tm, ss, sm, tr, mr, rows))
+    def secs(r):  # seconds of one result; a timeout as the string of its limit
+        return r[0] if r else ("%g" % a.timeout)
 
-    lines = []
-    for w in workloads:
-        a1, b1 = res.get((w, 100000)), res.get((w, 1000000))
-        if a1 and b1:
-            g = [("%.1fx" % (y[0] / x[0]) if x and y else "-") for x, y in zip(a1, b1)]
-            lines.append("| %s | %s | %s |" % (w, g[0], g[1] if sqlite else "-"))
-    if lines:
-        print("\nGrowth of the time from N=100,000 to 1,000,000:\n")
-        print("| Workload | tablog | sqlite3 |\n|---|---:|---:|")
-        print("\n".join(lines))
+    def tablog(w, n, i):  # field i (0 = seconds, 1 = MB) of tablog's result, or None
+        r = res.get((w, n))
+        if r and i == 0:
+            return secs(r[0])
+        return r[0][i] if r and r[0] else None
+
+    print("\nMedian of %d runs; machine: %d cores; program: %s. Rows = data rows written;"
+          " x W1 = tablog time / W1's tablog time, x W3 = tablog MB / W3's tablog MB,"
+          " both at the same N; >x: a lower bound from a run that timed out.\n" % (a.runs, os.cpu_count(), a.bin))
+    print("| Workload | N | tablog s | tablog MB | x W1 time | x W3 MB | sqlite3 s | sqlite3 MB"
+          " | time ratio | memory ratio | rows tablog / sqlite3 |")
+    print("|---|---:|---:|---:|---:|---:|---:|---:|---:|---:|---:|")
     for n in sizes:
-        w1, w4 = res.get(("W1", n)), res.get(("W4", n))
-        if w1 and w4 and w1[0] and w4[0]:
-            print("\nW4/W1 tablog time at N=%d: %.2fx" % (n, w4[0][0] / w1[0][0]))
+        for w in workloads:
+            if (w, n) not in res:
+                continue
+            t, s = res[w, n]
+            ts = fmt(t and t[0], "%.3f")
+            tm = fmt(t and t[1], "%.1f")
+            w1 = ratio(tablog(w, n, 0), tablog("W1", n, 0))
+            w3 = ratio(tablog(w, n, 1), tablog("W3", n, 1))
+            ss = fmt(s and s[0], "%.3f") if sqlite else "-"
+            sm = fmt(s and s[1], "%.1f") if sqlite else "-"
+            tr = "%.2f" % (t[0] / s[0]) if t and s else "-"
+            mr = "%.2f" % (t[1] / s[1]) if t and s else "-"
+            rows = "%s / %s" % (t[2] if t else "-", s[2] if s else "-")
+            print("| %s | %d | %s | %s | %s | %s | %s | %s | %s | %s | %s |"
+                  % (w, n, ts, tm, w1, w3, ss, sm, tr, mr, rows))
+
+    steps = list(zip(sizes, sizes[1:]))
+    if steps:
+        print("\nGrowth of the time from one N to the next (tablog / sqlite3):\n")
+        print("| Workload | " + " | ".join("%d to %d" % st for st in steps) + " |")
+        print("|---|" + "---:|" * len(steps))
+        for w in workloads:
+            cells = []
+            for x, y in steps:
+                rx, ry = res.get((w, x)), res.get((w, y))
+                if rx is None or ry is None:
+                    cells.append("-")
+                    continue
+                g = [ratio(secs(q), p and p[0], "%.1fx") for p, q in zip(rx, ry)]
+                cells.append("%s / %s" % (g[0], g[1] if sqlite else "-"))
+            print("| %s | %s |" % (w, " | ".join(cells)))
     print("\nTargets at N=1,000,000: " + TARGETS)
 
 
