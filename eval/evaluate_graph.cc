@@ -7,9 +7,10 @@ EvaluateGraph::EvaluateGraph()
     : store_(std::make_shared<std::vector<std::unique_ptr<SortedTable>>>()) {}
 
 SortedTable* EvaluateGraph::createTable(std::string name, std::string_view columnList,
-                                        std::vector<SortedTable*>& list) {
-  store_->push_back(std::make_unique<SortedTable>(std::move(name), columnList));
+                                        std::vector<SortedTable*>& list, TablesByName& byName) {
+  store_->push_back(std::make_unique<SortedTable>(name, columnList));
   list.push_back(store_->back().get());
+  byName.try_emplace(std::move(name), list.back());  // an earlier table of the name stays first
   return list.back();
 }
 
@@ -34,10 +35,9 @@ SortedTable* EvaluateGraph::readNameAndColumns(std::string_view text, std::strin
 }
 
 SortedTable* EvaluateGraph::findTable(std::string_view name) const {
-  for (const auto* list : {&tables_, &ruleTables_}) {
-    for (SortedTable* table : *list) {
-      if (table->tableName() == name) return table;
-    }
+  for (const TablesByName* byName : {&tablesByName_, &ruleTablesByName_}) {
+    auto it = byName->find(name);
+    if (it != byName->end()) return it->second;
   }
   return nullptr;
 }
@@ -57,7 +57,8 @@ EvaluateGraph& feedLine(std::string line, EvaluateGraph& graph) {
   // parenthesis before it; the columns are the text before the last ")".
   std::string name, columns;
   EvaluateGraph::readNameAndColumns(line, name, columns, nullptr);
-  graph.currentTable_ = graph.createTable(std::move(name), columns, graph.tables_);
+  graph.currentTable_ =
+      graph.createTable(std::move(name), columns, graph.tables_, graph.tablesByName_);
   return graph;
 }
 

@@ -8,10 +8,12 @@
 #ifndef TABLOG_EVAL_EVALUATE_GRAPH_H_
 #define TABLOG_EVAL_EVALUATE_GRAPH_H_
 
+#include <functional>
 #include <memory>
 #include <ostream>
 #include <string>
 #include <string_view>
+#include <unordered_map>
 #include <vector>
 
 #include "tables/sorted_table.h"
@@ -54,8 +56,18 @@ class EvaluateGraph {
   friend EvaluateGraph& feedLine(std::string line, EvaluateGraph& graph);
 
  private:
+  // The first table of each name of a list, so that a rule of many atoms
+  // finds each atom's table at once.
+  struct NameHash {
+    using is_transparent = void;
+    std::size_t operator()(std::string_view name) const {
+      return std::hash<std::string_view>()(name);
+    }
+  };
+  using TablesByName = std::unordered_map<std::string, SortedTable*, NameHash, std::equal_to<>>;
+
   SortedTable* createTable(std::string name, std::string_view columnList,
-                           std::vector<SortedTable*>& list);
+                           std::vector<SortedTable*>& list, TablesByName& byName);
   // Reads a declaration or a head: at each "(" the text since the previous
   // parenthesis becomes `name`, at each ")" it becomes `columns`. With
   // `lookup`, each name is looked up as it is found, and the first table
@@ -67,6 +79,8 @@ class EvaluateGraph {
   std::shared_ptr<std::vector<std::unique_ptr<SortedTable>>> store_;
   std::vector<SortedTable*> tables_;      // declared, in script order
   std::vector<SortedTable*> ruleTables_;  // rule heads, in creation order
+  TablesByName tablesByName_;             // the first of tables_ of each name
+  TablesByName ruleTablesByName_;         // the first of ruleTables_ of each name
   std::vector<std::string> rules_;        // rule lines as read
   SortedTable* currentTable_ = nullptr;   // receives data lines
 };

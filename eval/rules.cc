@@ -52,7 +52,7 @@ SortedTable* EvaluateGraph::resolveHead(std::string_view head) {
   // A head naming a table adds to it; its own column list is not read.
   std::string name, columns;
   if (SortedTable* found = readNameAndColumns(head, name, columns, this)) return found;
-  return createTable(std::move(name), columns, ruleTables_);
+  return createTable(std::move(name), columns, ruleTables_, ruleTablesByName_);
 }
 
 std::unique_ptr<SortedTable> EvaluateGraph::evaluateBody(std::string_view body) {

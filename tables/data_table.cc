@@ -68,21 +68,84 @@ int firstIndex(const Names& names, std::string_view name) {
   return it == names.end() ? -1 : static_cast<int>(it - names.begin());
 }
 
-// Where a row keeps the value of a column of its table: its first field of
-// that name, else (a row whose names drifted from a header with repeated
-// names) the header's position of the name, else nowhere (-1).
+// The first position of each name of a list. A short list is searched
+// directly; a long one (the wide rows that a rule of many atoms builds up)
+// through a hash table of positions, so that finding every column of a
+// table costs time linear in its width. REQUIRES: the list outlives the
+// index, unchanged.
+class NameIndex {
+ public:
+  explicit NameIndex(const Names& names) : names_(names), first_(names.size()) {
+    if (names.size() <= kSearched) {
+      for (std::size_t p = 0; p < names.size(); ++p) first_[p] = firstIndex(names, names[p]);
+      return;
+    }
+    std::size_t size = 1;
+    while (size < 2 * names.size()) size *= 2;
+    mask_ = size - 1;
+    slots_.assign(size, Slot{0, -1});
+    for (std::size_t p = 0; p < names.size(); ++p) {
+      std::size_t hash = hashOf(names[p]);
+      Slot& slot = slots_[slotOf(names[p], hash)];
+      if (slot.position < 0)
+        slot = Slot{hash, static_cast<int>(p)};  // else an earlier entry has it
+      first_[p] = slot.position;
+    }
+  }
+  // Position of the first entry equal to `name`, or -1.
+  int find(std::string_view name) const {
+    return slots_.empty() ? firstIndex(names_, name) : slots_[slotOf(name, hashOf(name))].position;
+  }
+  // The first position of the name at position `p`.
+  int firstOf(int p) const { return first_[static_cast<std::size_t>(p)]; }
+
+ private:
+  static constexpr std::size_t kSearched = 16;
+  struct Slot {
+    std::size_t hash;
+    int position;  // -1 for an empty slot
+  };
+
+  static std::size_t hashOf(std::string_view name) { return std::hash<std::string_view>()(name); }
+  // The slot holding `name`, else the empty slot where it would go.
+  std::size_t slotOf(std::string_view name, std::size_t hash) const {
+    std::size_t s = hash & mask_;
+    while (
+        slots_[s].position >= 0 &&
+        (slots_[s].hash != hash || names_[static_cast<std::size_t>(slots_[s].position)] != name)) {
+      s = (s + 1) & mask_;
+    }
+    return s;
+  }
+
+  const Names& names_;
+  std::vector<int> first_;
+  std::size_t mask_ = 0;
+  std::vector<Slot> slots_;
+};
+
+// Where a row keeps the value of a column of its table, the column given by
+// its header position: the row's first field of the column's name, else (a
+// row whose names drifted from a header with repeated names) the header's
+// first position of the name, else nowhere (-1).
 class FieldFinder {
  public:
-  FieldFinder(const Names& header, std::vector<std::string> wanted) : wanted_(std::move(wanted)) {
-    for (const std::string& name : wanted_) headerPos_.push_back(firstIndex(header, name));
+  FieldFinder(const SharedNames& header, const NameIndex& headerIndex, std::vector<int> wanted)
+      : header_(header), wanted_(std::move(wanted)) {
+    headerPos_.reserve(wanted_.size());
+    for (int p : wanted_) headerPos_.push_back(headerIndex.firstOf(p));
   }
-  // Positions in `row` of the wanted names, in their order.
+  // Positions in `row` of the wanted columns, in their order.
   const std::vector<int>& positions(const DataCol& row) {
+    // A row named by the header list itself finds each name where the
+    // header has it first.
+    if (row.sharedNames() == header_) return headerPos_;
     if (row.sharedNames() != names_) {
       names_ = row.sharedNames();
       positions_.clear();
+      NameIndex index(*names_);
       for (std::size_t i = 0; i < wanted_.size(); ++i) {
-        int p = firstIndex(*names_, wanted_[i]);
+        int p = index.find(nameOf(wanted_[i]));
         if (p < 0) p = headerPos_[i] < row.size() ? headerPos_[i] : -1;
         positions_.push_back(p);
       }
@@ -91,9 +154,12 @@ class FieldFinder {
   }
 
  private:
-  std::vector<std::string> wanted_;
+  const std::string& nameOf(int p) const { return (*header_)[static_cast<std::size_t>(p)]; }
+
+  SharedNames header_;
+  std::vector<int> wanted_;
   std::vector<int> headerPos_;
-  SharedNames names_;
+  SharedNames names_;  // the last list of row names seen, held so its address stays unique
   std::vector<int> positions_;
 };
 
@@ -337,13 +403,26 @@ void DataTable::removeEqualRows(const DataCol* row) {
 }
 
 DataTable* DataTable::projectByNames(const std::vector<std::string>& names) {
+  return projectByIndices(positionsOfNames(names));
+}
+
+std::vector<int> DataTable::positionsOfNames(const std::vector<std::string>& names) const {
+  // Each position links to the next position of the same name.
+  const Names& header = *columns_;
+  NameIndex index(header);
+  std::vector<int> next(header.size(), -1), last(header.size(), -1);
+  for (int p = 0; p < columnCount(); ++p) {
+    int first = index.firstOf(p);
+    if (first != p) next[static_cast<std::size_t>(last[static_cast<std::size_t>(first)])] = p;
+    last[static_cast<std::size_t>(first)] = p;
+  }
   std::vector<int> positions;
   for (const std::string& name : names) {
-    for (int p = 0; p < columnCount(); ++p) {
-      if ((*columns_)[p] == name) positions.push_back(p);
+    for (int p = index.find(name); p >= 0; p = next[static_cast<std::size_t>(p)]) {
+      positions.push_back(p);
     }
   }
-  return projectByIndices(positions);
+  return positions;
 }
 
 DataTable* DataTable::projectByIndices(const std::vector<int>& positions) {
@@ -408,39 +487,48 @@ DataTable* DataTable::join(DataTable& other, std::string name) {
 DataTable* DataTable::joinRows(DataTable& other, const std::string& name, bool collapse) {
   const Names& mine = *columns_;
   const Names& theirs = *other.columns_;
-  std::vector<std::string> own, common, otherOwn;
+  const NameIndex mineIndex(mine), theirsIndex(theirs);
+  // Columns by header position: this table's own and common ones, then the
+  // other table's own ones, each with its position in the result.
+  std::vector<int> own, common, otherOwn, resultPos(theirs.size(), -1);
   auto result = std::make_unique<DataTable>(name, "");
-  for (const std::string& c : mine) {
-    (firstIndex(theirs, c) >= 0 ? common : own).push_back(c);
-    result->columns_->push_back(c);
+  Names& out = *result->columns_;
+  out.reserve(mine.size() + theirs.size());
+  for (std::size_t p = 0; p < mine.size(); ++p) {
+    (theirsIndex.find(mine[p]) >= 0 ? common : own).push_back(static_cast<int>(p));
+    out.push_back(mine[p]);
   }
-  for (const std::string& c : theirs) {
-    if (std::find(common.begin(), common.end(), c) != common.end()) continue;
-    otherOwn.push_back(c);
-    result->columns_->push_back(c);
+  for (std::size_t q = 0; q < theirs.size(); ++q) {
+    // The common names are the names of this table that the other has.
+    if (mineIndex.find(theirs[q]) >= 0) continue;
+    otherOwn.push_back(static_cast<int>(q));
+    resultPos[q] = static_cast<int>(out.size());
+    out.push_back(theirs[q]);
   }
   const RowList& left = rows();
   const RowList& right = other.rows();
   if (common.empty() || left.empty() || right.empty()) return result.release();
 
   // Each result field is set by name, so the last setting of the first
-  // field of a name wins; fields no setting reaches stay Null.
-  const Names& out = *result->columns_;
+  // field of a name wins; fields no setting reaches stay Null. This
+  // table's names come first in the result, so a name's first position
+  // there is its first position here; the other table's own names follow.
   std::vector<int> fromLeft(out.size(), -1), fromRight(out.size(), -1);
-  std::vector<std::string> leftWanted(own), rightWanted(otherOwn);
+  std::vector<int> leftWanted(own);
   leftWanted.insert(leftWanted.end(), common.begin(), common.end());
   for (std::size_t i = 0; i < leftWanted.size(); ++i) {
-    int t = firstIndex(out, leftWanted[i]);
-    fromLeft[t] = static_cast<int>(i);
-    fromRight[t] = -1;
+    fromLeft[static_cast<std::size_t>(mineIndex.firstOf(leftWanted[i]))] = static_cast<int>(i);
   }
-  for (std::size_t i = 0; i < rightWanted.size(); ++i) {
-    int t = firstIndex(out, rightWanted[i]);
-    fromRight[t] = static_cast<int>(i);
-    fromLeft[t] = -1;
+  for (std::size_t i = 0; i < otherOwn.size(); ++i) {
+    int first = resultPos[static_cast<std::size_t>(theirsIndex.firstOf(otherOwn[i]))];
+    fromRight[static_cast<std::size_t>(first)] = static_cast<int>(i);
   }
-  FieldFinder leftFields(mine, leftWanted), rightFields(theirs, rightWanted);
-  FieldFinder leftCommon(mine, common), rightCommon(theirs, common);
+  std::vector<int> commonThere;  // the common columns' positions in the other table
+  for (int p : common) commonThere.push_back(theirsIndex.find(mine[p]));
+  FieldFinder leftFields(columns_, mineIndex, leftWanted);
+  FieldFinder rightFields(other.columns_, theirsIndex, otherOwn);
+  FieldFinder leftCommon(columns_, mineIndex, common);
+  FieldFinder rightCommon(other.columns_, theirsIndex, commonThere);
   const DataValue null;
 
   auto emit = [&](const DataCol& r, const DataCol& s, std::size_t times) {

@@ -108,6 +108,9 @@ class DataTable {
   DataTable* projectRows(const std::vector<const DataCol*>& rows,
                          const std::vector<int>& positions) const;
 
+  // The header positions of `names`: for each name in turn, every position
+  // holding it, in increasing order. Names no column has add nothing.
+  std::vector<int> positionsOfNames(const std::vector<std::string>& names) const;
   // The positions that projectByIndices(positions) keeps, increasing.
   std::vector<int> keptPositions(const std::vector<int>& positions) const;
   // A new plain table named as this one, with the columns at `kept`.

@@ -79,13 +79,7 @@ DataTable* SortedTable::projectByIndices(const std::vector<int>& positions) {
 }
 
 std::vector<int> SortedTable::positionsOf(const std::vector<std::string>& names) const {
-  std::vector<int> positions;
-  for (const std::string& name : names) {
-    for (int p = 0; p < columnCount(); ++p) {
-      if ((*header())[p] == name) positions.push_back(p);
-    }
-  }
-  return positions;
+  return positionsOfNames(names);
 }
 
 DataTable* SortedTable::projectByNames(const std::vector<std::string>& names) {
