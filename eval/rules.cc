@@ -141,12 +141,13 @@ void EvaluateGraph::applyTerm(const std::string& name, const std::string& args, 
   if (temp->isEmpty()) {
     *temp = *temp2;
     // The join of a table with an equal copy of itself gives each of its
-    // rows again (repeated, which normalising undoes), provided its column
-    // names are unique and its rows carry them: then normalising is all
-    // the join would do.
+    // rows again (repeated, which normalising undoes), provided it has
+    // columns, their names are unique and its rows carry them: then
+    // normalising is all the join would do. Without columns there is no
+    // common column, and the join has no rows.
     std::vector<std::string> names = temp->columnNames();
     std::sort(names.begin(), names.end());
-    if (std::adjacent_find(names.begin(), names.end()) == names.end() &&
+    if (!names.empty() && std::adjacent_find(names.begin(), names.end()) == names.end() &&
         temp->rowsNamedAsColumns()) {
       temp->normalize();
       return;

@@ -465,6 +465,20 @@ TEST_F(RuleTest, UnknownTableYieldsNothingButUsesUpConditions) {
                "V(A)<-A>5,T(A)\n"));
 }
 
+TEST_F(RuleTest, AtomWithoutOpenColumnEvaluatedFirstLeavesNoRow) {
+  // T(1) and T(2) keep no column. Evaluated first, such an atom is joined
+  // with itself: without a common column that gives no row, so R gets
+  // nothing and in X the atom T(A) starts afresh.
+  EXPECT_EQ(
+      "R<-T(1)\nX(A)<-T(A),T(2)\n\n"
+      "T(A)\n1\n2\n\n"
+      "()\n\n"
+      "X(A)\n1\n2\n\n",
+      Evaluate("T(A)\n1\n2\nR<-T(1)\nX(A)<-T(A),T(2)\n"));
+  EXPECT_EQ("R(X)<-U(X),T(1)\n\nU(X)\n2\n\nT(A)\n1\n\nR(X)\n2\n\n",
+            Evaluate("U(X)\n2\nT(A)\n1\nR(X)<-U(X),T(1)\n"));
+}
+
 TEST_F(RuleTest, RuleSeesRowsOfEarlierRulesOnly) {
   EXPECT_EQ("S(A)<-U(A)\nU(A)<-T(A)\nV(A)<-U(A)\n\nT(A)\n1\n\nS(A)\n\nU(A)\n1\n\nV(A)\n1\n\n",
             Evaluate("T(A)\n1\nS(A)<-U(A)\nU(A)<-T(A)\nV(A)<-U(A)\n"));
