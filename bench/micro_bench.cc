@@ -3,6 +3,7 @@
 // rows from text, joining and filtering. Rows look like those of the
 // end-to-end workloads (bench/gen.py): Emp(Name,Dept,Salary) with quoted
 // unique names, 1,000 quoted departments and plain six-digit salaries.
+// Last, the body of a rule of many atoms over small tables.
 #include <benchmark/benchmark.h>
 
 #include <algorithm>
@@ -12,6 +13,7 @@
 #include <string>
 #include <vector>
 
+#include "eval/evaluate_graph.h"
 #include "tables/data_table.h"
 #include "tables/sorted_table.h"
 
@@ -166,6 +168,43 @@ BENCHMARK(BM_FilterConstant)
     ->RangeMultiplier(10)
     ->Range(1000, 100000)
     ->Unit(benchmark::kMillisecond);
+
+// A rule body of k atoms T0(X0,X1),T1(X1,X2),... over k tables of three
+// rows each (or k times the one table T): the running result grows by a
+// column per atom, so the joins meet rows up to k columns wide.
+void ruleBench(benchmark::State& state, bool oneTable) {
+  const int k = static_cast<int>(state.range(0));
+  EvaluateGraph graph;
+  std::string body;
+  for (int i = 0; i < k; ++i) {
+    std::string table = "T";
+    if (!oneTable) table.append(std::to_string(i));
+    if (!oneTable || i == 0) {
+      feedLine(table + "(a,b)", graph);
+      for (const char* row : {"1,1", "2,2", "3,3"}) feedLine(row, graph);
+    }
+    if (i > 0) body.push_back(',');
+    body.append(table).append("(X").append(std::to_string(i));
+    body.append(",X").append(std::to_string(i + 1)).push_back(')');
+  }
+  for (auto _ : state) {
+    std::unique_ptr<SortedTable> result = graph.evaluateBody(body);
+    benchmark::DoNotOptimize(result->rowCount());
+  }
+  state.SetComplexityN(k);
+}
+
+void BM_RuleOfManyAtoms(benchmark::State& state) { ruleBench(state, false); }
+BENCHMARK(BM_RuleOfManyAtoms)
+    ->Arg(100)
+    ->Arg(300)
+    ->Arg(1000)
+    ->Arg(3000)
+    ->Unit(benchmark::kMillisecond)
+    ->Complexity();
+
+void BM_RuleOfManyAtomsOneTable(benchmark::State& state) { ruleBench(state, true); }
+BENCHMARK(BM_RuleOfManyAtomsOneTable)->Arg(1000)->Arg(3000)->Unit(benchmark::kMillisecond);
 
 }  // namespace
 }  // namespace tablog
