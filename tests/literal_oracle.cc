@@ -221,6 +221,28 @@ Table projectByNames(const Table& t, const std::vector<std::string>& names) {
   return projectByIndices(t, positionsOfNames(t, names));
 }
 
+namespace {
+
+// The value the join reads for the column `name` of row `r` of a table
+// with the header `columns`: the row's first field of that name. A row
+// whose names drifted from a header with repeated names (renaming such a
+// name renames every header entry but only each row's first field) may
+// lack the name; it reads the field at the header's first position of the
+// name instead, if it has one, else a Null value.
+DataValue joinField(const Row& r, const std::vector<std::string>& columns,
+                    const std::string& name) {
+  int i = r.indexOf(name);
+  if (i >= 0) return r.values[static_cast<std::size_t>(i)];
+  for (std::size_t p = 0; p < columns.size(); ++p) {
+    if (columns[p] != name) continue;
+    if (static_cast<int>(p) < r.size()) return r.values[p];
+    break;
+  }
+  return DataValue("");
+}
+
+}  // namespace
+
 Table join(const Table& t, const Table& otherTable, const std::string& name) {
   const Table other = otherTable;  // the two walks stay apart in a self-join
   Table result = makeTable(name, "");
@@ -241,11 +263,11 @@ Table join(const Table& t, const Table& otherTable, const std::string& name) {
   for (const Row& r : t.rows) {
     for (const Row& s : other.rows) {
       for (const std::string& c : common) {
-        if (!r.valueByName(c).equals(s.valueByName(c))) continue;
+        if (!joinField(r, t.columns, c).equals(joinField(s, other.columns, c))) continue;
         Row& added = appendRow(result);
-        for (const std::string& x : own) added.setValue(x, r.valueByName(x));
-        for (const std::string& x : common) added.setValue(x, r.valueByName(x));
-        for (const std::string& x : otherOwn) added.setValue(x, s.valueByName(x));
+        for (const std::string& x : own) added.setValue(x, joinField(r, t.columns, x));
+        for (const std::string& x : common) added.setValue(x, joinField(r, t.columns, x));
+        for (const std::string& x : otherOwn) added.setValue(x, joinField(s, other.columns, x));
       }
     }
   }

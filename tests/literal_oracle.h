@@ -71,6 +71,8 @@ void renameColumn(Table& t, const std::string& oldName, const std::string& newNa
 void renameColumnAt(Table& t, unsigned position, const std::string& newName);
 Table projectByIndices(const Table& t, const std::vector<int>& positions);
 Table projectByNames(const Table& t, const std::vector<std::string>& names);
+// A row whose names drifted from its header (after renaming a repeated
+// name) reads a name it lacks at the header's first position of the name.
 Table join(const Table& t, const Table& other, const std::string& name);
 
 // The sorted table.
