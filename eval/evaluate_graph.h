@@ -16,6 +16,7 @@
 #include <unordered_map>
 #include <vector>
 
+#include "tables/name_index.h"
 #include "tables/sorted_table.h"
 
 namespace tablog {
@@ -66,6 +67,11 @@ class EvaluateGraph {
   };
   using TablesByName = std::unordered_map<std::string, SortedTable*, NameHash, std::equal_to<>>;
 
+  // applyTerm with `tempIndex`, the name index of temp's header, kept from
+  // one atom to the next: the running result then grows in place, and an
+  // atom costs no more for the columns that earlier atoms gave it.
+  void applyTerm(const std::string& name, const std::string& args, SortedTable* temp,
+                 SortedTable* temp2, SortedTable* assign, int isCondition, NameIndex& tempIndex);
   SortedTable* createTable(std::string name, std::string_view columnList,
                            std::vector<SortedTable*>& list, TablesByName& byName);
   // Reads a declaration or a head: at each "(" the text since the previous

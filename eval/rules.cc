@@ -57,6 +57,7 @@ SortedTable* EvaluateGraph::resolveHead(std::string_view head) {
 
 std::unique_ptr<SortedTable> EvaluateGraph::evaluateBody(std::string_view body) {
   auto temp = std::make_unique<SortedTable>("temp", "");
+  NameIndex tempIndex;
   SortedTable temp2("temp2", "");
   SortedTable assign("assign", "X,Y");
   // `word` is read from right to left, so it is kept reversed.
@@ -79,20 +80,27 @@ std::unique_ptr<SortedTable> EvaluateGraph::evaluateBody(std::string_view body) 
       word.clear();
     } else if (c == ',' && outside) {
       name = wordText();
-      if (isCond) applyTerm(name, args, temp.get(), &temp2, &assign, 1);
-      if (closing) applyTerm(name, args, temp.get(), &temp2, &assign, 0);
+      if (isCond) applyTerm(name, args, temp.get(), &temp2, &assign, 1, tempIndex);
+      if (closing) applyTerm(name, args, temp.get(), &temp2, &assign, 0, tempIndex);
       word.clear();
       isCond = closing = false;
     } else {
       word += c;
     }
   }
-  applyTerm(wordText(), args, temp.get(), &temp2, &assign, 0);
+  applyTerm(wordText(), args, temp.get(), &temp2, &assign, 0, tempIndex);
   return temp;
 }
 
 void EvaluateGraph::applyTerm(const std::string& name, const std::string& args, SortedTable* temp,
                               SortedTable* temp2, SortedTable* assign, int isCondition) {
+  NameIndex tempIndex;
+  applyTerm(name, args, temp, temp2, assign, isCondition, tempIndex);
+}
+
+void EvaluateGraph::applyTerm(const std::string& name, const std::string& args, SortedTable* temp,
+                              SortedTable* temp2, SortedTable* assign, int isCondition,
+                              NameIndex& tempIndex) {
   if (isCondition == 1) {
     SortedTable::insertRowText(name + "," + args, assign);
     return;
@@ -152,6 +160,12 @@ void EvaluateGraph::applyTerm(const std::string& name, const std::string& args, 
       temp->normalize();
       return;
     }
+  }
+  // The join gives the same rows in place when the names allow it; they
+  // are then normalised as the join's result would be.
+  if (temp->joinInPlace(*temp2, tempIndex)) {
+    temp->normalize();
+    return;
   }
   std::unique_ptr<DataTable> joined(temp->join(*temp2, "temp"));
   temp->absorb(*joined);

@@ -3,7 +3,8 @@
 //
 // Rows normally share the header's list of names. Every operation that
 // changes names gives each distinct old list one new list, so a table of
-// many rows keeps as few lists as it had before.
+// many rows keeps as few lists as it had before. The one exception is the
+// join made in place, which grows a list that only its table and rows hold.
 #include "tables/data_table.h"
 
 #include <algorithm>
@@ -12,6 +13,7 @@
 #include <unordered_set>
 #include <utility>
 
+#include "tables/name_index.h"
 #include "tables/row_order.h"
 
 namespace tablog {
@@ -68,62 +70,6 @@ int firstIndex(const Names& names, std::string_view name) {
   return it == names.end() ? -1 : static_cast<int>(it - names.begin());
 }
 
-// The first position of each name of a list. A short list is searched
-// directly; a long one (the wide rows that a rule of many atoms builds up)
-// through a hash table of positions, so that finding every column of a
-// table costs time linear in its width. REQUIRES: the list outlives the
-// index, unchanged.
-class NameIndex {
- public:
-  explicit NameIndex(const Names& names) : names_(names), first_(names.size()) {
-    if (names.size() <= kSearched) {
-      for (std::size_t p = 0; p < names.size(); ++p) first_[p] = firstIndex(names, names[p]);
-      return;
-    }
-    std::size_t size = 1;
-    while (size < 2 * names.size()) size *= 2;
-    mask_ = size - 1;
-    slots_.assign(size, Slot{0, -1});
-    for (std::size_t p = 0; p < names.size(); ++p) {
-      std::size_t hash = hashOf(names[p]);
-      Slot& slot = slots_[slotOf(names[p], hash)];
-      if (slot.position < 0)
-        slot = Slot{hash, static_cast<int>(p)};  // else an earlier entry has it
-      first_[p] = slot.position;
-    }
-  }
-  // Position of the first entry equal to `name`, or -1.
-  int find(std::string_view name) const {
-    return slots_.empty() ? firstIndex(names_, name) : slots_[slotOf(name, hashOf(name))].position;
-  }
-  // The first position of the name at position `p`.
-  int firstOf(int p) const { return first_[static_cast<std::size_t>(p)]; }
-
- private:
-  static constexpr std::size_t kSearched = 16;
-  struct Slot {
-    std::size_t hash;
-    int position;  // -1 for an empty slot
-  };
-
-  static std::size_t hashOf(std::string_view name) { return std::hash<std::string_view>()(name); }
-  // The slot holding `name`, else the empty slot where it would go.
-  std::size_t slotOf(std::string_view name, std::size_t hash) const {
-    std::size_t s = hash & mask_;
-    while (
-        slots_[s].position >= 0 &&
-        (slots_[s].hash != hash || names_[static_cast<std::size_t>(slots_[s].position)] != name)) {
-      s = (s + 1) & mask_;
-    }
-    return s;
-  }
-
-  const Names& names_;
-  std::vector<int> first_;
-  std::size_t mask_ = 0;
-  std::vector<Slot> slots_;
-};
-
 // Where a row keeps the value of a column of its table, the column given by
 // its header position: the row's first field of the column's name, else (a
 // row whose names drifted from a header with repeated names) the header's
@@ -143,7 +89,7 @@ class FieldFinder {
     if (row.sharedNames() != names_) {
       names_ = row.sharedNames();
       positions_.clear();
-      NameIndex index(*names_);
+      NameIndex index(names_);
       for (std::size_t i = 0; i < wanted_.size(); ++i) {
         int p = index.find(nameOf(wanted_[i]));
         if (p < 0) p = headerPos_[i] < row.size() ? headerPos_[i] : -1;
@@ -408,9 +354,8 @@ DataTable* DataTable::projectByNames(const std::vector<std::string>& names) {
 
 std::vector<int> DataTable::positionsOfNames(const std::vector<std::string>& names) const {
   // Each position links to the next position of the same name.
-  const Names& header = *columns_;
-  NameIndex index(header);
-  std::vector<int> next(header.size(), -1), last(header.size(), -1);
+  const NameIndex index(columns_);
+  std::vector<int> next(columns_->size(), -1), last(columns_->size(), -1);
   for (int p = 0; p < columnCount(); ++p) {
     int first = index.firstOf(p);
     if (first != p) next[static_cast<std::size_t>(last[static_cast<std::size_t>(first)])] = p;
@@ -487,7 +432,7 @@ DataTable* DataTable::join(DataTable& other, std::string name) {
 DataTable* DataTable::joinRows(DataTable& other, const std::string& name, bool collapse) {
   const Names& mine = *columns_;
   const Names& theirs = *other.columns_;
-  const NameIndex mineIndex(mine), theirsIndex(theirs);
+  const NameIndex mineIndex(columns_), theirsIndex(other.columns_);
   // Columns by header position: this table's own and common ones, then the
   // other table's own ones, each with its position in the result.
   std::vector<int> own, common, otherOwn, resultPos(theirs.size(), -1);
@@ -608,6 +553,106 @@ DataTable* DataTable::joinRows(DataTable& other, const std::string& name, bool c
     }
   }
   return result.release();
+}
+
+bool DataTable::joinInPlace(DataTable& other, NameIndex& index) {
+  if (&other == this) return false;
+  RowList& left = rows();
+  const RowList& right = other.rows();
+  if (!index.indexes(columns_)) index = NameIndex(columns_);
+  if (!index.unique()) return false;
+  for (const auto& r : left) {
+    if (r->sharedNames() != columns_) return false;
+  }
+  // Held by this table, the index and every row: no one else sees it grow.
+  if (columns_.use_count() != static_cast<long>(left.size()) + 2) return false;
+  const NameIndex theirsIndex(other.columns_);
+  if (!theirsIndex.unique()) return false;
+  for (const auto& s : right) {
+    if (s->sharedNames() != other.columns_) return false;
+  }
+
+  // With unique names a row reads each column at the header's position,
+  // and the join's row for a pair is the left row followed by the other
+  // row's own columns.
+  const Names& theirs = *other.columns_;
+  std::vector<int> common, commonThere, otherOwn;
+  for (std::size_t q = 0; q < theirs.size(); ++q) {
+    int p = index.find(theirs[q]);
+    if (p >= 0) {
+      common.push_back(p);
+      commonThere.push_back(static_cast<int>(q));
+    } else {
+      otherOwn.push_back(static_cast<int>(q));
+    }
+  }
+  RowList joined;
+  std::vector<std::uint32_t> partners;  // per joined row, its row of `other`
+  if (!common.empty() && !left.empty() && !right.empty()) {
+    // Per common column, the other table's rows by value: the first row of
+    // each value, and for every row the next row of the same value.
+    constexpr std::uint32_t kNone = ~std::uint32_t{0};
+    std::vector<std::unordered_map<const DataValue*, std::uint32_t, ValueHash, ValueEq>> first(
+        common.size());
+    std::vector<std::vector<std::uint32_t>> next(common.size(),
+                                                 std::vector<std::uint32_t>(right.size(), kNone));
+    for (std::uint32_t s = static_cast<std::uint32_t>(right.size()); s-- > 0;) {
+      for (std::size_t c = 0; c < common.size(); ++c) {
+        auto [it, added] = first[c].try_emplace(&right[s]->at(commonThere[c]), s);
+        if (!added) {
+          next[c][s] = it->second;
+          it->second = s;
+        }
+      }
+    }
+    // Each row's partners in the other table's order, each once; without
+    // own columns of the other table, one partner gives the same row.
+    std::vector<std::uint32_t> found;
+    std::vector<std::size_t> ends(left.size());
+    for (std::size_t i = 0; i < left.size(); ++i) {
+      std::size_t from = found.size();
+      for (std::size_t c = 0; c < common.size(); ++c) {
+        auto it = first[c].find(&left[i]->at(common[c]));
+        if (it == first[c].end()) continue;
+        for (std::uint32_t s = it->second; s != kNone; s = next[c][s]) found.push_back(s);
+      }
+      if (common.size() > 1) {
+        std::sort(found.begin() + static_cast<std::ptrdiff_t>(from), found.end());
+        found.erase(std::unique(found.begin() + static_cast<std::ptrdiff_t>(from), found.end()),
+                    found.end());
+      }
+      if (otherOwn.empty() && found.size() > from) found.resize(from + 1);
+      ends[i] = found.size();
+    }
+    // The copies are made before any row changes hands; a row without
+    // partners goes with the old list.
+    joined.reserve(found.size());
+    for (std::size_t i = 0, from = 0; i < left.size(); from = ends[i++]) {
+      if (ends[i] == from) continue;
+      joined.emplace_back();  // the row itself, below
+      for (std::size_t k = from + 1; k < ends[i]; ++k) {
+        joined.push_back(std::make_unique<DataCol>(*left[i]));
+      }
+    }
+    for (std::size_t i = 0, from = 0, at = 0; i < left.size(); from = ends[i++]) {
+      if (ends[i] == from) continue;
+      joined[at] = std::move(left[i]);
+      at += ends[i] - from;
+    }
+    partners = std::move(found);
+  }
+  RowList old = std::exchange(rows_, std::move(joined));
+  cursor_ = 0;
+  // Only this table, its rows and the index hold the header now.
+  Names& header = *columns_;
+  for (int q : otherOwn) {
+    header.push_back(theirs[static_cast<std::size_t>(q)]);
+    for (std::size_t k = 0; k < rows_.size(); ++k) {
+      rows_[k]->appendField(columns_, right[partners[k]]->at(q));
+    }
+  }
+  index.catchUp();
+  return true;
 }
 
 void DataTable::writeTo(std::ostream& out, std::string& buffer) const {

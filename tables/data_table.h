@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "rows/data_col.h"
+#include "tables/name_index.h"
 
 namespace tablog {
 
@@ -79,6 +80,17 @@ class DataTable {
   // row. Columns: this table's, then the other's that this one lacks.
   // `other` may be this very table. The caller owns the result.
   DataTable* join(DataTable& other, std::string name);
+  // What absorbing the join with `other` does, but made in place: each row
+  // of this table that has partners in `other` stays, repeated for each
+  // further partner, and gains the other table's own columns; rows without
+  // a partner go. The rows come as the join gives them (each pair of rows
+  // once) and are left to be normalised. `index` is the name index of this
+  // table's header: it is made anew when it indexes another list, and kept
+  // up to date. Returns false, changing nothing but the index, unless both
+  // tables have unique column names and rows named by their headers,
+  // `other` is another table, and nothing but this table, its rows and
+  // `index` holds this table's header (which then grows in place).
+  bool joinInPlace(DataTable& other, NameIndex& index);
 
   // Like assignment from `source`, but takes its header and rows over
   // instead of copying them; `source` is left without rows. For results

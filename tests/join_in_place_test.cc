@@ -1,0 +1,149 @@
+// Randomized differential test of the join made in place
+// (DataTable::joinInPlace), the way rules grow their running result: a
+// sorted table is joined with a chain of small tables, one after another,
+// keeping one name index, and after each step its printed form and its
+// rows' field names must be those of the literal join (tests/
+// literal_oracle.h) normalised. The tables share several columns, hold
+// values of mixed kinds from a small alphabet, and now and then repeat a
+// column name, when the join must refuse and change nothing. The chains
+// grow the header past the size at which the index starts hashing.
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <random>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "tables/name_index.h"
+#include "tables/sorted_table.h"
+#include "tests/literal_oracle.h"
+
+namespace tablog {
+namespace {
+
+const std::vector<std::string> kValues = {"1", "7", "07", "x", "'a'", "'7'", "''", ""};
+
+class Gen {
+ public:
+  explicit Gen(std::uint32_t seed) : rng_(seed) {}
+  int uniform(int lo, int hi) { return std::uniform_int_distribution<int>(lo, hi)(rng_); }
+  bool chance(int percent) { return uniform(0, 99) < percent; }
+  const std::string& pick(const std::vector<std::string>& from) {
+    return from[static_cast<std::size_t>(uniform(0, static_cast<int>(from.size()) - 1))];
+  }
+
+ private:
+  std::mt19937 rng_;
+};
+
+// A column list of 1 to 3 names: mostly names the chain has used (common
+// columns), else new ones; rarely one name twice.
+std::string pickColumns(Gen& gen, int& fresh) {
+  std::string list;
+  int count = gen.uniform(1, 3);
+  std::vector<std::string> names;
+  for (int k = 0; k < count; ++k) {
+    std::string name = "c";
+    if (gen.chance(3) && !names.empty()) {
+      name = names.back();
+    } else if (fresh > 0 && gen.chance(55)) {
+      name.append(std::to_string(gen.uniform(0, fresh - 1)));
+    } else {
+      name.append(std::to_string(fresh++));
+    }
+    bool repeated = false;
+    for (const std::string& n : names) repeated = repeated || n == name;
+    if (repeated && !gen.chance(50)) continue;
+    names.push_back(name);
+    if (!list.empty()) list += ',';
+    list += name;
+  }
+  return list;
+}
+
+std::vector<std::string> pickRowTexts(Gen& gen, int rows, int columns) {
+  std::vector<std::string> texts;
+  for (int r = 0; r < rows; ++r) {
+    std::string text;
+    for (int k = 0; k < columns; ++k) {
+      if (k > 0) text += ',';
+      text += gen.pick(kValues);
+    }
+    texts.push_back(text);
+  }
+  return texts;
+}
+
+std::string shown(DataTable& t) {
+  std::ostringstream out;
+  out << t << "--\n";
+  for (DataCol* row = t.firstRow(); !t.atEnd(); row = t.nextRow()) {
+    out << "[";
+    for (int i = 0; i < row->size(); ++i) out << (i > 0 ? "|" : "") << row->nameAt(i);
+    out << "]\n";
+  }
+  return out.str();
+}
+
+std::string shown(const literal::Table& t) {
+  return literal::printed(t) + "--\n" + literal::fieldNames(t);
+}
+
+TEST(JoinInPlaceTest, ChainMatchesTheLiteralJoin) {
+  Gen gen(77);
+  int joins = 0;
+  for (int i = 0; i < 3000; ++i) {
+    int fresh = 0;
+    std::string columns = pickColumns(gen, fresh);
+    SortedTable running("temp", columns);
+    literal::Table expected = literal::makeTable("temp", columns);
+    std::string input = "temp(" + columns + ")\n";
+    for (const std::string& text : pickRowTexts(gen, gen.uniform(1, 4), running.columnCount())) {
+      SortedTable::insertRowText(text, &running);
+      literal::insertRowText(expected, text);
+      input += text + "\n";
+    }
+    NameIndex index;
+    int steps = gen.uniform(1, 10);
+    for (int step = 0; step < steps && expected.rows.size() <= 30; ++step) {
+      std::string otherColumns = pickColumns(gen, fresh);
+      SortedTable other("B", otherColumns);
+      literal::Table otherExpected = literal::makeTable("B", otherColumns);
+      input += "join B(" + otherColumns + ")\n";
+      for (const std::string& text : pickRowTexts(gen, gen.uniform(0, 4), other.columnCount())) {
+        SortedTable::insertRowText(text, &other);
+        literal::insertRowText(otherExpected, text);
+        input += text + "\n";
+      }
+      if (running.joinInPlace(other, index)) {
+        running.normalize();
+        literal::assign(expected, literal::sortedJoin(expected, otherExpected, "temp"));
+        ++joins;
+      }
+      ASSERT_EQ(shown(expected), shown(running)) << "case " << i << ":\n" << input;
+      ASSERT_EQ(shown(otherExpected), shown(other)) << "case " << i << ":\n" << input;
+    }
+  }
+  EXPECT_GT(joins, 10000);
+}
+
+// Another holder of the header (a copy of the table) would see it grow:
+// the join refuses and changes nothing.
+TEST(JoinInPlaceTest, RefusesWhileTheHeaderIsShared) {
+  SortedTable running("temp", "a");
+  SortedTable::insertRowText("1", &running);
+  SortedTable other("B", "a,b");
+  SortedTable::insertRowText("1,2", &other);
+  NameIndex index;
+  {
+    SortedTable copy(running);
+    EXPECT_FALSE(running.joinInPlace(other, index));
+    EXPECT_EQ("temp(a)\n1\n--\n[a]\n", shown(running));
+  }
+  EXPECT_TRUE(running.joinInPlace(other, index));
+  EXPECT_EQ("temp(a,b)\n1,2\n--\n[a|b]\n", shown(running));
+}
+
+}  // namespace
+}  // namespace tablog
