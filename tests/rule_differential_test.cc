@@ -62,100 +62,120 @@ const std::vector<std::string> kVariables = {"X", "Y", "Z", "A"};
 const std::vector<std::string> kComparisons = {">1", "<b", ">", "<7", "=x"};
 const std::vector<std::string> kOperators = {"=", "<", ">"};
 
-struct Declared {
-  std::string name;
-  int columns;
+// Makes one random script. Its values come from a small alphabet of its
+// own, so that joins and constants find equal values often.
+class ScriptGen {
+ public:
+  explicit ScriptGen(Gen& gen) : gen_(gen) {
+    int size = gen_.uniform(2, 5);
+    for (int i = 0; i < size; ++i) alphabet_.push_back(gen_.pick(kValues));
+  }
+
+  std::string script() {
+    std::string text;
+    int tables = gen_.uniform(1, 3);
+    for (int t = 0; t < tables; ++t) text += table();
+    int rules = gen_.uniform(1, 3);
+    for (int r = 0; r < rules; ++r) text += rule();
+    return text;
+  }
+
+ private:
+  struct Declared {
+    std::string name;
+    int columns;
+  };
+
+  static std::string joined(const std::vector<std::string>& parts) {
+    std::string text;
+    for (std::size_t i = 0; i < parts.size(); ++i) {
+      if (i > 0) text += ',';
+      text += parts[i];
+    }
+    return text;
+  }
+
+  const std::string& value() { return gen_.chance(85) ? gen_.pick(alphabet_) : gen_.pick(kValues); }
+
+  // A declaration (repeated column names now and then) and a few rows,
+  // some of them shorter or longer than the table.
+  std::string table() {
+    Declared table{gen_.pick(kTableNames), gen_.uniform(1, 3)};
+    std::vector<std::string> columns;
+    for (int k = 0; k < table.columns; ++k) {
+      columns.push_back(gen_.chance(15) ? "a" : gen_.pick(kColumnNames));
+    }
+    std::string text = table.name + "(" + joined(columns) + ")\n";
+    int rows = gen_.uniform(0, 4);
+    for (int r = 0; r < rows; ++r) {
+      std::vector<std::string> values;
+      int fields = table.columns + (gen_.chance(10) ? gen_.uniform(-1, 1) : 0);
+      for (int k = 0; k < fields; ++k) values.push_back(value());
+      text += joined(values) + "\n";
+    }
+    declared_.push_back(table);
+    return text;
+  }
+
+  // An argument: mostly a variable, else a constant, a comparison or empty.
+  std::string argument() {
+    int roll = gen_.uniform(0, 99);
+    if (roll < 65) return gen_.pick(kVariables);
+    if (roll < 88) return value();
+    if (roll < 96) return gen_.pick(kComparisons);
+    return "";
+  }
+
+  // An atom of a declared table (sometimes with an argument too few or too
+  // many), or of an unknown one; now and then of constants only.
+  std::string atom() {
+    std::string name = "Nope";
+    int columns = gen_.uniform(1, 2);
+    if (!declared_.empty() && !gen_.chance(12)) {
+      const Declared& table = declared_[static_cast<std::size_t>(
+          gen_.uniform(0, static_cast<int>(declared_.size()) - 1))];
+      name = table.name;
+      columns = table.columns + (gen_.chance(10) ? gen_.uniform(-1, 1) : 0);
+    }
+    std::vector<std::string> arguments;
+    bool closed = gen_.chance(20);
+    for (int k = 0; k < std::max(columns, 1); ++k) {
+      arguments.push_back(closed ? value() : argument());
+    }
+    return name + "(" + joined(arguments) + ")";
+  }
+
+  std::string condition() {
+    std::string variable = gen_.chance(80) ? gen_.pick(kVariables) : "C";
+    return variable + gen_.pick(kOperators) + value();
+  }
+
+  // A head naming a new table, the first declared table, or (without
+  // parentheses) a new table without name or columns.
+  std::string head() {
+    int roll = gen_.uniform(0, 99);
+    if (roll < 8) return "R";
+    std::vector<std::string> variables;
+    int width = gen_.uniform(0, 2);
+    for (int k = 0; k < width; ++k) variables.push_back(gen_.pick(kVariables));
+    if (gen_.chance(10)) variables.push_back("C");
+    std::string name = roll < 30 && !declared_.empty() ? declared_[0].name : gen_.pick({"R", "S"});
+    return name + "(" + joined(variables) + ")";
+  }
+
+  std::string rule() {
+    std::vector<std::string> terms;
+    int count = gen_.uniform(1, 4);
+    for (int i = 0; i < count; ++i) {
+      terms.push_back(i > 0 && gen_.chance(30) ? condition() : atom());
+    }
+    return head() + "<-" + joined(terms) + "\n";
+  }
+
+  Gen& gen_;
+  std::vector<std::string> alphabet_;
+  std::vector<Declared> declared_;
 };
-
-std::string joined(const std::vector<std::string>& parts) {
-  std::string text;
-  for (std::size_t i = 0; i < parts.size(); ++i) {
-    if (i > 0) text += ',';
-    text += parts[i];
-  }
-  return text;
-}
-
-std::string pickTable(Gen& gen, std::vector<Declared>& declared) {
-  Declared table{gen.pick(kTableNames), gen.uniform(1, 3)};
-  std::vector<std::string> columns;
-  for (int k = 0; k < table.columns; ++k) {
-    columns.push_back(gen.chance(15) ? "a" : gen.pick(kColumnNames));
-  }
-  std::string text = table.name + "(" + joined(columns) + ")\n";
-  int rows = gen.uniform(0, 3);
-  for (int r = 0; r < rows; ++r) {
-    std::vector<std::string> values;
-    int fields = table.columns + (gen.chance(10) ? gen.uniform(-1, 1) : 0);
-    for (int k = 0; k < fields; ++k) values.push_back(gen.pick(kValues));
-    text += joined(values) + "\n";
-  }
-  declared.push_back(table);
-  return text;
-}
-
-// An argument: mostly a variable, else a constant, a comparison or empty.
-std::string pickArgument(Gen& gen) {
-  int roll = gen.uniform(0, 99);
-  if (roll < 65) return gen.pick(kVariables);
-  if (roll < 88) return gen.pick(kValues);
-  if (roll < 96) return gen.pick(kComparisons);
-  return "";
-}
-
-std::string pickAtom(Gen& gen, const std::vector<Declared>& declared) {
-  std::string name = "Nope";
-  int columns = gen.uniform(1, 2);
-  if (!declared.empty() && !gen.chance(12)) {
-    const Declared& table =
-        declared[static_cast<std::size_t>(gen.uniform(0, static_cast<int>(declared.size()) - 1))];
-    name = table.name;
-    columns = table.columns + (gen.chance(10) ? gen.uniform(-1, 1) : 0);
-  }
-  std::vector<std::string> arguments;
-  bool closed = gen.chance(20);  // constants only: the atom keeps no column
-  for (int k = 0; k < std::max(columns, 1); ++k) {
-    arguments.push_back(closed ? gen.pick(kValues) : pickArgument(gen));
-  }
-  return name + "(" + joined(arguments) + ")";
-}
-
-std::string pickCondition(Gen& gen) {
-  std::string variable = gen.chance(80) ? gen.pick(kVariables) : "C";
-  return variable + gen.pick(kOperators) + gen.pick(kValues);
-}
-
-// A head naming a new table, the first declared table, or (without
-// parentheses) a new table without name or columns.
-std::string pickHead(Gen& gen, const std::vector<Declared>& declared) {
-  int roll = gen.uniform(0, 99);
-  if (roll < 8) return "R";
-  std::vector<std::string> variables;
-  int width = gen.uniform(0, 2);
-  for (int k = 0; k < width; ++k) variables.push_back(gen.pick(kVariables));
-  if (gen.chance(10)) variables.push_back("C");
-  std::string name = roll < 30 && !declared.empty() ? declared[0].name : gen.pick({"R", "S"});
-  return name + "(" + joined(variables) + ")";
-}
-
-std::string pickRule(Gen& gen, const std::vector<Declared>& declared) {
-  std::vector<std::string> terms;
-  int count = gen.uniform(1, 4);
-  for (int i = 0; i < count; ++i) {
-    terms.push_back(i > 0 && gen.chance(30) ? pickCondition(gen) : pickAtom(gen, declared));
-  }
-  return pickHead(gen, declared) + "<-" + joined(terms) + "\n";
-}
-
-std::string pickScript(Gen& gen) {
-  std::vector<Declared> declared;
-  std::string script;
-  int tables = gen.uniform(1, 3);
-  for (int t = 0; t < tables; ++t) script += pickTable(gen, declared);
-  int rules = gen.uniform(1, 3);
-  for (int r = 0; r < rules; ++r) script += pickRule(gen, declared);
-  return script;
-}
 
 std::string fileText(const std::filesystem::path& path) {
   std::ifstream in(path, std::ios::binary);
@@ -173,7 +193,7 @@ std::string programOutput(const std::string& script) {
 TEST(RuleDifferentialTest, ProgramMatchesLiteralEvaluationOfRandomScripts) {
   Gen gen(2024);
   for (int i = 0; i < scriptCount(); ++i) {
-    std::string script = pickScript(gen);
+    std::string script = ScriptGen(gen).script();
     ASSERT_EQ(literal::evaluateScript(script), programOutput(script))
         << "case " << i << ", script:\n"
         << script;
