@@ -13,6 +13,7 @@
 #include <string>
 
 #include "eval/evaluate_graph.h"
+#include "eval/script_syntax.h"
 
 namespace tablog {
 
@@ -96,15 +97,8 @@ class FdBuffer : public std::streambuf {
 
 void runScript(std::string script, std::ostream& out) {
   EvaluateGraph graph;
-  std::string_view text = script;
-  std::size_t start = 0;
-  for (;;) {
-    std::size_t end = text.find('\n', start);
-    std::string_view line = text.substr(start, end == std::string_view::npos ? end : end - start);
-    feedLine(std::string(line.substr(0, line.find('\0'))), graph);
-    if (end == std::string_view::npos) break;
-    start = end + 1;
-  }
+  forEachScriptLine(script,
+                    [&graph](std::string_view line) { feedLine(std::string(line), graph); });
   std::string().swap(script);  // the text is no longer needed while rules run
   out << graph;
 }

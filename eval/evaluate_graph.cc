@@ -1,6 +1,8 @@
 // Intake of script lines, table lookup and the writing of the result.
 #include "eval/evaluate_graph.h"
 
+#include "eval/script_syntax.h"
+
 namespace tablog {
 
 EvaluateGraph::EvaluateGraph()
@@ -14,26 +16,6 @@ SortedTable* EvaluateGraph::createTable(std::string name, std::string_view colum
   return list.back();
 }
 
-SortedTable* EvaluateGraph::readNameAndColumns(std::string_view text, std::string& name,
-                                               std::string& columns, const EvaluateGraph* lookup) {
-  std::string accumulator;
-  for (char c : text) {
-    if (c == '(') {
-      if (lookup != nullptr) {
-        if (SortedTable* found = lookup->findTable(accumulator)) return found;
-      }
-      name = std::move(accumulator);
-      accumulator.clear();
-    } else if (c == ')') {
-      columns = std::move(accumulator);
-      accumulator.clear();
-    } else {
-      accumulator += c;
-    }
-  }
-  return nullptr;
-}
-
 SortedTable* EvaluateGraph::findTable(std::string_view name) const {
   for (const TablesByName* byName : {&tablesByName_, &ruleTablesByName_}) {
     auto it = byName->find(name);
@@ -43,22 +25,23 @@ SortedTable* EvaluateGraph::findTable(std::string_view name) const {
 }
 
 EvaluateGraph& feedLine(std::string line, EvaluateGraph& graph) {
-  if (line.empty()) return graph;
-  // "<-" anywhere makes a rule, whatever stands before it.
-  if (line.find("<-") != std::string::npos) {
-    graph.rules_.push_back(std::move(line));
-    return graph;
-  }
-  if (line.find('(') == std::string::npos) {
-    SortedTable::insertRowText(line, graph.currentTable_);
-    return graph;
+  switch (classifyLine(line)) {
+    case LineKind::kEmpty:
+      return graph;
+    case LineKind::kRule:
+      graph.rules_.push_back(std::move(line));
+      return graph;
+    case LineKind::kData:
+      SortedTable::insertRowText(line, graph.currentTable_);
+      return graph;
+    case LineKind::kDeclaration:
+      break;
   }
   // A declaration: the name is the text before the last "(" back to the
   // parenthesis before it; the columns are the text before the last ")".
-  std::string name, columns;
-  EvaluateGraph::readNameAndColumns(line, name, columns, nullptr);
-  graph.currentTable_ =
-      graph.createTable(std::move(name), columns, graph.tables_, graph.tablesByName_);
+  NameAndColumns declared = readNameAndColumns(line);
+  graph.currentTable_ = graph.createTable(std::string(declared.name), declared.columns,
+                                          graph.tables_, graph.tablesByName_);
   return graph;
 }
 

@@ -74,13 +74,6 @@ class EvaluateGraph {
                  SortedTable* temp2, SortedTable* assign, int isCondition, NameIndex& tempIndex);
   SortedTable* createTable(std::string name, std::string_view columnList,
                            std::vector<SortedTable*>& list, TablesByName& byName);
-  // Reads a declaration or a head: at each "(" the text since the previous
-  // parenthesis becomes `name`, at each ")" it becomes `columns`. With
-  // `lookup`, each name is looked up as it is found, and the first table
-  // found is returned at once; otherwise the result is nullptr.
-  static SortedTable* readNameAndColumns(std::string_view text, std::string& name,
-                                         std::string& columns, const EvaluateGraph* lookup);
-
   // Every table this evaluator and its copies have made.
   std::shared_ptr<std::vector<std::unique_ptr<SortedTable>>> store_;
   std::vector<SortedTable*> tables_;      // declared, in script order

@@ -6,6 +6,7 @@
 #include <algorithm>
 
 #include "eval/evaluate_graph.h"
+#include "eval/script_syntax.h"
 
 namespace tablog {
 
@@ -28,18 +29,9 @@ std::string fieldText(const DataCol& row, const std::vector<std::string>& header
 
 void EvaluateGraph::evaluateRules() {
   for (const std::string& rule : rules_) {
-    std::string accumulator, head;
-    for (std::size_t i = 0; i < rule.size(); ++i) {
-      if (rule[i] == '<' && i + 1 < rule.size() && rule[i + 1] == '-') {
-        head = std::move(accumulator);
-        accumulator.clear();
-        ++i;
-      } else {
-        accumulator += rule[i];
-      }
-    }
-    SortedTable* target = resolveHead(head);
-    std::unique_ptr<SortedTable> body = evaluateBody(accumulator);
+    RuleParts parts = splitRule(rule);
+    SortedTable* target = resolveHead(parts.head);
+    std::unique_ptr<SortedTable> body = evaluateBody(parts.body);
     // The projection serves only this merge, so its rows move instead of
     // being copied.
     std::unique_ptr<DataTable> projection(body->projectByNames(target->columnNames()));
@@ -50,9 +42,14 @@ void EvaluateGraph::evaluateRules() {
 
 SortedTable* EvaluateGraph::resolveHead(std::string_view head) {
   // A head naming a table adds to it; its own column list is not read.
-  std::string name, columns;
-  if (SortedTable* found = readNameAndColumns(head, name, columns, this)) return found;
-  return createTable(std::move(name), columns, ruleTables_, ruleTablesByName_);
+  NameAndColumns read;
+  SortedTable* found = nullptr;
+  if (readNameAndColumns(head, read, [&](std::string_view name) {
+        found = findTable(name);
+        return found != nullptr;
+      }))
+    return found;
+  return createTable(std::string(read.name), read.columns, ruleTables_, ruleTablesByName_);
 }
 
 std::unique_ptr<SortedTable> EvaluateGraph::evaluateBody(std::string_view body) {
@@ -60,35 +57,10 @@ std::unique_ptr<SortedTable> EvaluateGraph::evaluateBody(std::string_view body) 
   NameIndex tempIndex;
   SortedTable temp2("temp2", "");
   SortedTable assign("assign", "X,Y");
-  // `word` is read from right to left, so it is kept reversed.
-  std::string word, args, name;
-  bool outside = true, isCond = false, closing = false;
-  auto wordText = [&word] { return std::string(word.rbegin(), word.rend()); };
-  for (std::size_t i = body.size(); i-- > 0;) {
-    char c = body[i];
-    if (c == '(' || c == ')') outside = !outside;
-    if (c == ')') {
-      closing = true;
-      word.clear();
-    } else if ((c == '=' || c == '<' || c == '>') && outside) {
-      isCond = true;
-      args = c + wordText();
-      word.clear();
-    } else if (c == '(') {
-      closing = true;
-      args = wordText();
-      word.clear();
-    } else if (c == ',' && outside) {
-      name = wordText();
-      if (isCond) applyTerm(name, args, temp.get(), &temp2, &assign, 1, tempIndex);
-      if (closing) applyTerm(name, args, temp.get(), &temp2, &assign, 0, tempIndex);
-      word.clear();
-      isCond = closing = false;
-    } else {
-      word += c;
-    }
-  }
-  applyTerm(wordText(), args, temp.get(), &temp2, &assign, 0, tempIndex);
+  scanBody(body, [&](const BodyTerm& term) {
+    applyTerm(std::string(term.name), std::string(term.args), temp.get(), &temp2, &assign,
+              term.isCondition ? 1 : 0, tempIndex);
+  });
   return temp;
 }
 
