@@ -69,9 +69,12 @@ class EvaluateGraph {
 
   // applyTerm with `tempIndex`, the name index of temp's header, kept from
   // one atom to the next: the running result then grows in place, and an
-  // atom costs no more for the columns that earlier atoms gave it.
+  // atom costs no more for the columns that earlier atoms gave it. With
+  // `temp2Spent`, nothing reads temp2 before the next atom replaces it, so
+  // the first atom's rows may move into temp instead of being copied.
   void applyTerm(const std::string& name, const std::string& args, SortedTable* temp,
-                 SortedTable* temp2, SortedTable* assign, int isCondition, NameIndex& tempIndex);
+                 SortedTable* temp2, SortedTable* assign, int isCondition, NameIndex& tempIndex,
+                 bool temp2Spent);
   SortedTable* createTable(std::string name, std::string_view columnList,
                            std::vector<SortedTable*>& list, TablesByName& byName);
   // Every table this evaluator and its copies have made.

@@ -32,11 +32,11 @@ void EvaluateGraph::evaluateRules() {
     RuleParts parts = splitRule(rule);
     SortedTable* target = resolveHead(parts.head);
     std::unique_ptr<SortedTable> body = evaluateBody(parts.body);
-    // The projection serves only this merge, so its rows move instead of
-    // being copied.
-    std::unique_ptr<DataTable> projection(body->projectByNames(target->columnNames()));
-    body.reset();
-    target->uniteTaking(*projection);
+    // The projection serves only this merge: the body becomes it in place,
+    // and its rows then move into the head table.
+    body->keepColumnsNamed(target->columnNames());
+    SortedTable::normalize(*body);
+    target->uniteTaking(*body);
   }
 }
 
@@ -59,7 +59,7 @@ std::unique_ptr<SortedTable> EvaluateGraph::evaluateBody(std::string_view body) 
   SortedTable assign("assign", "X,Y");
   scanBody(body, [&](const BodyTerm& term) {
     applyTerm(std::string(term.name), std::string(term.args), temp.get(), &temp2, &assign,
-              term.isCondition ? 1 : 0, tempIndex);
+              term.isCondition ? 1 : 0, tempIndex, true);
   });
   return temp;
 }
@@ -67,12 +67,12 @@ std::unique_ptr<SortedTable> EvaluateGraph::evaluateBody(std::string_view body) 
 void EvaluateGraph::applyTerm(const std::string& name, const std::string& args, SortedTable* temp,
                               SortedTable* temp2, SortedTable* assign, int isCondition) {
   NameIndex tempIndex;
-  applyTerm(name, args, temp, temp2, assign, isCondition, tempIndex);
+  applyTerm(name, args, temp, temp2, assign, isCondition, tempIndex, false);
 }
 
 void EvaluateGraph::applyTerm(const std::string& name, const std::string& args, SortedTable* temp,
                               SortedTable* temp2, SortedTable* assign, int isCondition,
-                              NameIndex& tempIndex) {
+                              NameIndex& tempIndex, bool temp2Spent) {
   if (isCondition == 1) {
     SortedTable::insertRowText(name + "," + args, assign);
     return;
@@ -119,19 +119,24 @@ void EvaluateGraph::applyTerm(const std::string& name, const std::string& args, 
     temp2->addColumn(row->textAt(0), value.empty() ? std::string() : value.substr(1));
   }
   if (temp->isEmpty()) {
-    *temp = *temp2;
     // The join of a table with an equal copy of itself gives each of its
     // rows again (repeated, which normalising undoes), provided it has
-    // columns, their names are unique and its rows carry them: then
-    // normalising is all the join would do. Without columns there is no
-    // common column, and the join has no rows.
-    std::vector<std::string> names = temp->columnNames();
+    // columns, their names are unique and its rows carry them: then "temp"
+    // is "temp2" normalised. It already is: a filter's result is settled,
+    // and a constant column added to every row keeps it so. Without columns
+    // there is no common column, and the join has no rows.
+    std::vector<std::string> names = temp2->columnNames();
     std::sort(names.begin(), names.end());
     if (!names.empty() && std::adjacent_find(names.begin(), names.end()) == names.end() &&
-        temp->rowsNamedAsColumns()) {
-      temp->normalize();
+        temp2->rowsNamedAsColumns()) {
+      if (temp2Spent) {
+        temp->absorb(*temp2);
+      } else {
+        *temp = *temp2;
+      }
       return;
     }
+    *temp = *temp2;
   }
   // The join gives the same rows in place when the names allow it; they
   // are then normalised as the join's result would be.

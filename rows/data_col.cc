@@ -68,6 +68,12 @@ void DataCol::removeFieldAt(int i, SharedNames names) {
   values_.erase(static_cast<std::size_t>(i));
 }
 
+void DataCol::keepFields(const std::vector<int>& positions, SharedNames names) {
+  values_.keep(positions);
+  assert(names->size() == values_.size());
+  names_ = std::move(names);
+}
+
 std::unique_ptr<DataCol> DataCol::project(const std::vector<int>& positions,
                                           SharedNames names) const {
   auto row = std::make_unique<DataCol>(std::move(names));

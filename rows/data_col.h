@@ -87,6 +87,9 @@ class DataCol {
   // A new row of the fields at `positions` (increasing; positions out of
   // range are skipped) named by `names`, which has one entry per kept field.
   std::unique_ptr<DataCol> project(const std::vector<int>& positions, SharedNames names) const;
+  // What project gives, made of this row: the kept values move.
+  // REQUIRES: `names` has one entry per kept field.
+  void keepFields(const std::vector<int>& positions, SharedNames names);
 
   // The shared list of names. Tables use these to give many rows one new
   // list instead of each row its own copy.

@@ -11,6 +11,7 @@
 #include <new>
 #include <string_view>
 #include <utility>
+#include <vector>
 
 #include "rows/data_value.h"
 
@@ -70,6 +71,28 @@ class ValueList {
     reserve(size_ + 1);
     new (data() + size_) DataValue(literal);
     ++size_;
+  }
+  // Keeps the values at `positions` (increasing; those past the end are
+  // skipped), in that order; the others are destroyed. Values that fit in
+  // place again leave their heap block.
+  void keep(const std::vector<int>& positions) {
+    std::size_t j = 0;
+    for (int p : positions) {
+      if (p < 0 || static_cast<std::size_t>(p) >= size_) continue;
+      if (j != static_cast<std::size_t>(p)) data()[j] = std::move(data()[p]);
+      ++j;
+    }
+    for (std::size_t i = j; i < size_; ++i) data()[i].~DataValue();
+    size_ = static_cast<std::uint32_t>(j);
+    if (onHeap() && size_ <= kInline) {
+      DataValue* block = heap_;  // the inline values overwrite the pointer
+      capacity_ = kInline;
+      for (std::size_t i = 0; i < size_; ++i) {
+        new (data() + i) DataValue(std::move(block[i]));
+        block[i].~DataValue();
+      }
+      ::operator delete(block);
+    }
   }
   // Removes value i; later values move down. REQUIRES: i < size().
   void erase(std::size_t i) {

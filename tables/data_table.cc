@@ -391,6 +391,16 @@ DataTable* DataTable::projectRows(const std::vector<const DataCol*>& from,
   return result.release();
 }
 
+void DataTable::keepColumnsNamed(const std::vector<std::string>& names) {
+  std::vector<int> kept = keptPositions(positionsOfNames(names));
+  RowList& all = rows();
+  std::unique_ptr<DataTable> shape(projectHeader(kept));
+  ProjectedNames rowNames(columns_, shape->columns_, kept);
+  for (auto& row : all) row->keepFields(kept, rowNames.of(*row));
+  columns_ = shape->columns_;
+  cursor_ = 0;
+}
+
 std::vector<int> DataTable::keptPositions(const std::vector<int>& positions) const {
   // What a copy keeps after removing, from the last position down, every
   // column whose position is not listed.

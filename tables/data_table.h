@@ -92,6 +92,11 @@ class DataTable {
   // `index` holds this table's header (which then grows in place).
   bool joinInPlace(DataTable& other, NameIndex& index);
 
+  // Makes this table what DataTable::projectByNames(names) returns, in
+  // place: the other columns leave the header and every row, the kept
+  // values move rather than being copied, and the rows keep their order.
+  void keepColumnsNamed(const std::vector<std::string>& names);
+
   // Like assignment from `source`, but takes its header and rows over
   // instead of copying them; `source` is left without rows. For results
   // that are discarded right after.

@@ -613,6 +613,11 @@ TEST(DifferentialTest, Projections) {
           << "case " << i;
     }
     ASSERT_TRUE(same(*pa, oa, input + "A after the projections\n")) << "case " << i;
+    // The projection made in place gives the plain projection's rows.
+    DataTable inPlace(*pa);
+    inPlace.keepColumnsNamed(names);
+    ASSERT_TRUE(same(inPlace, literal::projectByNames(oa, names), namesInput + "in place\n"))
+        << "case " << i;
 
     // Column removal on the table itself; a sorted table normalises.
     int position = gen.uniform(-1, 4);
