@@ -19,28 +19,13 @@
 #include "tables/data_table.h"
 #include "tables/sorted_table.h"
 #include "tests/literal_oracle.h"
-
-#if defined(__SANITIZE_ADDRESS__)
-#define TABLOG_DIFFERENTIAL_SANITIZED 1
-#elif defined(__has_feature)
-#if __has_feature(address_sanitizer)
-#define TABLOG_DIFFERENTIAL_SANITIZED 1
-#endif
-#endif
+#include "tests/random_cases.h"
 
 namespace tablog {
 namespace {
 
-// Sanitized and unoptimised builds run a fraction of the cases.
-#if defined(TABLOG_DIFFERENTIAL_SANITIZED)
-constexpr int kDivisor = 10;
-#elif !defined(NDEBUG)
-constexpr int kDivisor = 3;
-#else
-constexpr int kDivisor = 1;
-#endif
-
-constexpr int iterations(int release) { return release / kDivisor; }
+using testing::Gen;
+using testing::iterations;
 
 // Literals: quoted texts (one with a comma inside, one unclosed), plain
 // numbers (with equal-number spellings), plain words (all read as 0) and
@@ -56,20 +41,6 @@ const std::vector<std::string> kConditionFields = {
     "'a,b'", "a",  "x", "NULL", "[",    "Y1", "'X'", "=''", "<'",  ">a",
 };
 const std::vector<std::string> kProjectionNames = {"a", "b", "c", "A", "", "zz"};
-
-class Gen {
- public:
-  explicit Gen(std::uint32_t seed) : rng_(seed) {}
-
-  int uniform(int lo, int hi) { return std::uniform_int_distribution<int>(lo, hi)(rng_); }
-  bool chance(int percent) { return uniform(0, 99) < percent; }
-  const std::string& pick(const std::vector<std::string>& from) {
-    return from[static_cast<std::size_t>(uniform(0, static_cast<int>(from.size()) - 1))];
-  }
-
- private:
-  std::mt19937 rng_;
-};
 
 // How a table of a case is made: rows appended as they come (no order, may
 // repeat), then row texts inserted one at a time.

@@ -18,24 +18,14 @@
 #include "tables/name_index.h"
 #include "tables/sorted_table.h"
 #include "tests/literal_oracle.h"
+#include "tests/random_cases.h"
 
 namespace tablog {
 namespace {
 
+using testing::Gen;
+
 const std::vector<std::string> kValues = {"1", "7", "07", "x", "'a'", "'7'", "''", ""};
-
-class Gen {
- public:
-  explicit Gen(std::uint32_t seed) : rng_(seed) {}
-  int uniform(int lo, int hi) { return std::uniform_int_distribution<int>(lo, hi)(rng_); }
-  bool chance(int percent) { return uniform(0, 99) < percent; }
-  const std::string& pick(const std::vector<std::string>& from) {
-    return from[static_cast<std::size_t>(uniform(0, static_cast<int>(from.size()) - 1))];
-  }
-
- private:
-  std::mt19937 rng_;
-};
 
 // A column list of 1 to 3 names: mostly names the chain has used (common
 // columns), else new ones; rarely one name twice.

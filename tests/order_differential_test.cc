@@ -21,32 +21,17 @@
 #include "tables/sorted_table.h"
 #include "tests/literal_oracle.h"
 #include "tests/order_check.h"
-
-#if defined(__SANITIZE_ADDRESS__)
-#define TABLOG_ORDER_SANITIZED 1
-#elif defined(__has_feature)
-#if __has_feature(address_sanitizer)
-#define TABLOG_ORDER_SANITIZED 1
-#endif
-#endif
+#include "tests/random_cases.h"
 
 namespace tablog {
 namespace {
 
+using testing::Gen;
+using testing::iterations;
+
 using ordercheck::OrderCase;
 using ordercheck::OrderMode;
 using Literals = std::vector<std::string>;
-
-// Sanitized and unoptimised builds run a fraction of the cases.
-#if defined(TABLOG_ORDER_SANITIZED)
-constexpr int kDivisor = 10;
-#elif !defined(NDEBUG)
-constexpr int kDivisor = 3;
-#else
-constexpr int kDivisor = 1;
-#endif
-
-constexpr int iterations(int release) { return release / kDivisor; }
 
 // Families of literals; a case draws its alphabet from one to three.
 const std::vector<Literals> kFamilies = {
@@ -60,22 +45,6 @@ const std::vector<Literals> kFamilies = {
     {""},
 };
 const Literals kColumnNames = {"a", "b", "c", "d", "e"};
-
-class Gen {
- public:
-  explicit Gen(std::uint32_t seed) : rng_(seed) {}
-
-  int uniform(int lo, int hi) { return std::uniform_int_distribution<int>(lo, hi)(rng_); }
-  bool chance(int percent) { return uniform(0, 99) < percent; }
-  template <class T>
-  const T& pick(const std::vector<T>& from) {
-    return from[static_cast<std::size_t>(uniform(0, static_cast<int>(from.size()) - 1))];
-  }
-  std::mt19937& engine() { return rng_; }
-
- private:
-  std::mt19937 rng_;
-};
 
 // One to six literals from one to three families, sometimes with Null.
 Literals pickAlphabet(Gen& gen) {

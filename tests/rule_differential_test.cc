@@ -19,38 +19,13 @@
 
 #include "app/run.h"
 #include "tests/literal_rules.h"
+#include "tests/random_cases.h"
 
 namespace tablog {
 namespace {
 
-// Sanitized and unoptimised builds run fewer scripts.
-int scriptCount() {
-#if defined(__SANITIZE_ADDRESS__)
-  return 400;
-#elif defined(__has_feature)
-#if __has_feature(address_sanitizer)
-  return 400;
-#endif
-#endif
-#if !defined(NDEBUG)
-  return 2000;
-#else
-  return 10000;
-#endif
-}
-
-class Gen {
- public:
-  explicit Gen(std::uint32_t seed) : rng_(seed) {}
-  int uniform(int lo, int hi) { return std::uniform_int_distribution<int>(lo, hi)(rng_); }
-  bool chance(int percent) { return uniform(0, 99) < percent; }
-  const std::string& pick(const std::vector<std::string>& from) {
-    return from[static_cast<std::size_t>(uniform(0, static_cast<int>(from.size()) - 1))];
-  }
-
- private:
-  std::mt19937 rng_;
-};
+using testing::Gen;
+using testing::iterations;
 
 // Values: plain numbers (two spellings of 7), bare words, quoted texts and
 // the empty value.
@@ -192,7 +167,7 @@ std::string programOutput(const std::string& script) {
 
 TEST(RuleDifferentialTest, ProgramMatchesLiteralEvaluationOfRandomScripts) {
   Gen gen(2024);
-  for (int i = 0; i < scriptCount(); ++i) {
+  for (int i = 0; i < iterations(10000); ++i) {
     std::string script = ScriptGen(gen).script();
     ASSERT_EQ(literal::evaluateScript(script), programOutput(script))
         << "case " << i << ", script:\n"
