@@ -486,6 +486,8 @@ DataTable* DataTable::joinRows(DataTable& other, const std::string& name, bool c
   FieldFinder rightCommon(other.columns_, theirsIndex, commonThere);
   const DataValue null;
 
+  constexpr std::size_t kFirstSettle = std::size_t{1} << 16;
+  std::size_t settleAt = kFirstSettle;
   auto emit = [&](const DataCol& r, const DataCol& s, std::size_t times) {
     const std::vector<int>& lp = leftFields.positions(r);
     const std::vector<int>& rp = rightFields.positions(s);
@@ -500,6 +502,10 @@ DataTable* DataTable::joinRows(DataTable& other, const std::string& name, bool c
     for (std::size_t i = 1; i < times; ++i)
       result->rows_.push_back(std::make_unique<DataCol>(*row));
     result->rows_.push_back(std::move(row));
+    if (collapse && result->rows_.size() >= settleAt) {
+      normalizeRows(result->rows_);
+      settleAt = std::max(kFirstSettle, 2 * result->rows_.size());
+    }
   };
 
   if (collapse && otherOwn.empty()) {

@@ -139,8 +139,13 @@ class DataTable {
   // time anything looks at the rows.
   void addPending(std::unique_ptr<DataCol> row);
 
-  // Builds the join's rows. With `collapse`, a run of identical rows that
-  // the join gives in a row is given once; otherwise every row is given.
+  // Builds the join's rows. With `collapse`, for a caller that normalises
+  // the result: a run of identical rows that the join gives in a row is
+  // given once, and the rows gathered so far are normalised whenever they
+  // have doubled since the last time, so that a join whose rows mostly
+  // repeat holds little more than what differs. (The settled list of a
+  // list is that of its settled start followed by the rest.) Otherwise
+  // every row is given, in order.
   DataTable* joinRows(DataTable& other, const std::string& name, bool collapse);
 
  private:
