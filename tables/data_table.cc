@@ -608,6 +608,7 @@ bool DataTable::joinInPlace(DataTable& other, NameIndex& index) {
     // Per common column, the other table's rows by value: the first row of
     // each value, and for every row the next row of the same value.
     constexpr std::uint32_t kNone = ~std::uint32_t{0};
+    constexpr std::size_t kMostInPlace = std::size_t{1} << 16;
     std::vector<std::unordered_map<const DataValue*, std::uint32_t, ValueHash, ValueEq>> first(
         common.size());
     std::vector<std::vector<std::uint32_t>> next(common.size(),
@@ -639,6 +640,9 @@ bool DataTable::joinInPlace(DataTable& other, NameIndex& index) {
       }
       if (otherOwn.empty() && found.size() > from) found.resize(from + 1);
       ends[i] = found.size();
+      // A join that multiplies its rows is left to the join that settles
+      // them as it goes; nothing has changed yet.
+      if (found.size() > kMostInPlace + 4 * left.size()) return false;
     }
     // The copies are made before any row changes hands; a row without
     // partners goes with the old list.

@@ -120,6 +120,18 @@ TEST(JoinInPlaceTest, ChainMatchesTheLiteralJoin) {
 
 // Another holder of the header (a copy of the table) would see it grow:
 // the join refuses and changes nothing.
+TEST(JoinInPlaceTest, RefusesAJoinThatMultipliesItsRows) {
+  SortedTable running("temp", "a,b"), other("B", "a,c");
+  for (int i = 0; i < 300; ++i) {
+    SortedTable::insertRowText("1," + std::to_string(i), &running);
+    SortedTable::insertRowText("1," + std::to_string(i), &other);
+  }
+  std::string before = shown(running);
+  NameIndex index;
+  EXPECT_FALSE(running.joinInPlace(other, index));
+  EXPECT_EQ(before, shown(running));
+}
+
 TEST(JoinInPlaceTest, RefusesWhileTheHeaderIsShared) {
   SortedTable running("temp", "a");
   SortedTable::insertRowText("1", &running);
