@@ -113,9 +113,12 @@ class ValueList {
     for (std::size_t i = 0; i < size_; ++i) data()[i].~DataValue();
     size_ = 0;
   }
+  // A few values past the inline ones fit exactly: rows of four to six
+  // columns are common and stay that wide. Wider rows double.
   void reserve(std::size_t n) {
     if (n <= capacity_) return;
-    std::size_t capacity = std::max<std::size_t>(n, 2 * static_cast<std::size_t>(capacity_));
+    std::size_t capacity =
+        n <= 2 * kInline ? n : std::max<std::size_t>(n, 2 * static_cast<std::size_t>(capacity_));
     auto* fresh = static_cast<DataValue*>(::operator new(capacity * sizeof(DataValue)));
     for (std::size_t i = 0; i < size_; ++i) {
       new (fresh + i) DataValue(std::move(data()[i]));
