@@ -28,7 +28,7 @@ namespace {
 // within its groups. `tag` is the kind at the current column, then the text
 // run of a Plain value.
 struct Entry {
-  std::uint64_t high, low;  // the value's sort key: a number, or 16 bytes
+  std::uint64_t key;  // the value's sort key: its number, or its first 8 bytes
   DataCol* row;
   std::uint32_t index;
   std::uint32_t tag;
@@ -41,10 +41,11 @@ std::uint32_t kindAt(const DataCol& row, int column) {
   return column < row.size() ? static_cast<std::uint32_t>(row.at(column).kind()) : kEnded;
 }
 
-// Big-endian bytes [from, from + 8) of `t`, zero-padded.
-std::uint64_t textWord(std::string_view t, std::size_t from) {
+// The first 8 bytes of `t`, big-endian and zero-padded: texts in this
+// order are in byte order, and equal ones need their whole text compared.
+std::uint64_t textPrefix(std::string_view t) {
   std::uint64_t word = 0;
-  for (std::size_t i = from; i < from + 8; ++i) {
+  for (std::size_t i = 0; i < 8; ++i) {
     word = (word << 8) | (i < t.size() ? static_cast<unsigned char>(t[i]) : 0u);
   }
   return word;
@@ -78,10 +79,9 @@ class Leveller {
       x.tag = kindAt(*x.row, r.column);
       if (x.tag == Quoted) {
         std::string_view v = text(x, r.column);
-        x.high = textWord(v, 0);
-        x.low = textWord(v, 8);
+        x.key = textPrefix(v);
       } else if (x.tag == Plain) {
-        x.high = static_cast<std::uint32_t>(x.row->at(r.column).number()) ^ 0x80000000u;
+        x.key = static_cast<std::uint32_t>(x.row->at(r.column).number()) ^ 0x80000000u;
       }
     }
     for (std::uint32_t s = r.begin; s < r.end;) {
@@ -108,20 +108,19 @@ class Leveller {
 
   void quotedRun(std::uint32_t s, std::uint32_t t, int column) {
     auto less = [column, this](const Entry& a, const Entry& b) {
-      if (a.high != b.high) return a.high < b.high;
-      if (a.low != b.low) return a.low < b.low;
+      if (a.key != b.key) return a.key < b.key;
       if (int c = text(a, column).compare(text(b, column)); c != 0) return c < 0;
       return a.index < b.index;
     };
     sortIfNeeded(s, t, less);
     groups(s, t, column, [column, this](const Entry& a, const Entry& b) {
-      return a.high == b.high && a.low == b.low && text(a, column) == text(b, column);
+      return a.key == b.key && text(a, column) == text(b, column);
     });
   }
 
   void plainRun(std::uint32_t s, std::uint32_t t, int column) {
     sortIfNeeded(s, t, [](const Entry& a, const Entry& b) {
-      return a.high != b.high ? a.high < b.high : a.index < b.index;
+      return a.key != b.key ? a.key < b.key : a.index < b.index;
     });
     // Within one number the rows stand in arrival order; each change of
     // text starts a new text run.
@@ -129,7 +128,7 @@ class Leveller {
       std::uint32_t e = b + 1;
       std::uint32_t runs = 0;
       e_[b].tag = 0;
-      for (; e < t && e_[e].high == e_[b].high; ++e) {
+      for (; e < t && e_[e].key == e_[b].key; ++e) {
         if (text(e_[e], column) != text(e_[e - 1], column)) ++runs;
         e_[e].tag = runs;
       }
@@ -173,7 +172,7 @@ bool normalizeRows(RowList& rows) {
   // hands.
   std::vector<Entry> entries(rows.size());
   for (std::size_t i = 0; i < rows.size(); ++i) {
-    entries[i] = {0, 0, rows[i].get(), static_cast<std::uint32_t>(i), 0};
+    entries[i] = {0, rows[i].get(), static_cast<std::uint32_t>(i), 0};
   }
   Leveller(entries).run();
   std::size_t kept = 0;
