@@ -729,6 +729,11 @@ class Linter {
 
   void checkCondition(const Rule& rule, const BodyTerm& term, Condition& c,
                       const std::vector<std::string_view>& variables) {
+    if (c.value.empty() || !isOperator(c.value[0])) {
+      // A condition written against an atom's ")": said as a bad atom.
+      c.reported = true;
+      return;
+    }
     std::string_view line = rule.text;
     std::size_t op = c.operatorAt;
     // Operator characters written together: tablog has one-character

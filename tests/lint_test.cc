@@ -137,8 +137,8 @@ TEST(LintTest, EachFindingHasItsPlaceNameAndMessage) {
 TEST(LintTest, FineScriptsGiveNothing) {
   const char* fine[] = {
       "",
-      "Emp(Name,Dept,Salary)\n'Anna','Sales',1200\n'Bela','IT',1000\n"
-      "Boss(Dept,Head)\n'Sales','Cecil'\nRich(N,H)<-Boss(D,H),Emp(N,D,S),S>1000\n",
+      ("Emp(Name,Dept,Salary)\n'Anna','Sales',1200\n'Bela','IT',1000\n"
+       "Boss(Dept,Head)\n'Sales','Cecil'\nRich(N,H)<-Boss(D,H),Emp(N,D,S),S>1000\n"),
       // A constant column through a condition after one atom, quoted or not.
       "Emp(N,D)\n'a','x'\nBonus(N,B)<-Emp(N,D),B=100\nTag(N,B)<-Emp(N,D),B='k'\n",
       // Values with inner blanks and commas inside quotes; a blank line is skipped.
