@@ -8,6 +8,9 @@
 // a soft limit (allocator_may_return_null, soft_rss_limit_mb), and the
 // input counts as handled when the evaluation gives up cleanly, releasing
 // everything it held.
+#include <sanitizer/allocator_interface.h>
+
+#include <chrono>
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
@@ -15,6 +18,7 @@
 #include <sstream>
 #include <string>
 #include <string_view>
+#include <thread>
 
 #include "app/run.h"
 
@@ -53,6 +57,17 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   try {
     tablog::runScript(std::string(script), out);
   } catch (const std::bad_alloc&) {
+    // Past the soft limit every allocation fails, the fuzzer's own too,
+    // until the sanitizer sees the memory given back: give it back, and
+    // wait for that before the fuzzer goes on.
+    __sanitizer_purge_allocator();
+    for (int tries = 0; tries < 500; ++tries) {
+      if (void* p = std::malloc(1 << 16)) {
+        std::free(p);
+        break;
+      }
+      std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
   }
   return 0;
 }
