@@ -1,0 +1,624 @@
+// The checks of RuleChecker. The model follows tablog's evaluation of a
+// body term by term, in the order eval/script_syntax.h's scanBody gives:
+// a condition is recorded; an atom renames its table's columns by name,
+// uses up the recorded conditions that its arguments find, keeps its open
+// columns, gets a constant column for each condition left over, and is
+// joined into the running result (its columns first, then the atom's new
+// ones), unless that result has no rows, when the atom starts it afresh.
+#include "lint/rule_checker.h"
+
+#include <algorithm>
+
+#include "tables/sorted_table.h"
+
+namespace tablog {
+
+namespace {
+
+// Whether a filter field keeps its column: a variable up to "Z", or a
+// comparison.
+bool isOpenField(std::string_view field) {
+  if (field.empty()) return false;
+  if (field == "Z") return true;
+  return (field[0] >= 'A' && field[0] <= 'Y') || field[0] == '<' || field[0] == '>';
+}
+
+// Whether the body's parentheses pair up, one level deep.
+bool parenthesesPair(std::string_view body) {
+  bool inside = false;
+  for (char c : body) {
+    if (c == '(' || c == ')') {
+      if (inside != (c == ')')) return false;
+      inside = !inside;
+    }
+  }
+  return !inside;
+}
+
+bool contains(const std::vector<std::string>& names, std::string_view name) {
+  return std::find(names.begin(), names.end(), name) != names.end();
+}
+
+}  // namespace
+
+void RuleChecker::check(std::size_t r) {
+  rule_ = &rules_[r];
+  std::string_view line = rule_->text;
+  if (line[0] == '#') {
+    add(0, "comment-as-data",
+        "tablog has no comments: this line holds \"<-\", so tablog stores it as a rule and runs "
+        "it");
+    return;
+  }
+  RuleParts parts = splitRule(line);
+  std::size_t firstArrow = line.find("<-");
+  if (at(parts.body) - 2 != firstArrow) {
+    add(line.find("<-", firstArrow + 2), "bad-head",
+        "more than one \"<-\": tablog takes the text between the last two as the head " +
+            shown(parts.head) + " and drops what stands before");
+  }
+  checkBody(parts.body, resolveHead(parts.head));
+}
+
+std::string RuleChecker::termText(const BodyTerm& atom) const {
+  std::size_t from = at(atom.name), to = at(atom.args) + atom.args.size() + 1;
+  return std::string(rule_->text.substr(from, to - from));
+}
+
+int RuleChecker::resolveHead(std::string_view head) {
+  NameAndColumns read;
+  int found = -1;
+  bool hit = readNameAndColumns(head, read, [&](std::string_view name) {
+    found = tables_.find(name);
+    return found >= 0;
+  });
+  NameAndColumns written = readNameAndColumns(head);
+  std::vector<Piece> columns = splitColumns(written.columns, at(written.columns));
+  headAt_ = at(head);
+  headColumns_.clear();
+  if (hit) {
+    // The head's own column names play no part.
+    const TableCatalog::Table& table = tables_.at(found);
+    std::vector<std::string> names = textsOf(columns);
+    if (names != table.columns) {
+      add(at(written.name), "head-existing",
+          shown(table.name) + " is an existing table (line " + std::to_string(table.line) +
+              ") with the columns (" + joined(table.columns) + "): tablog ignores the head's (" +
+              joined(names) + ") and fills its columns from the body's variables of those names");
+    }
+    return found;
+  }
+  headColumns_ = columns;
+  checkNewHead(head, read, columns);
+  return tables_.add(std::string(read.name), textsOf(splitColumns(read.columns, 0)), rule_->line,
+                     false);
+}
+
+void RuleChecker::checkNewHead(std::string_view head, const NameAndColumns& read,
+                               const std::vector<Piece>& columns) {
+  std::size_t open = head.find('('), close = head.rfind(')');
+  if (open == std::string_view::npos) {
+    add(headAt_, "bad-head",
+        "head has no \"(\": tablog makes a new table with an empty name and no columns for the "
+        "rule's rows");
+  } else if (head.find('(', open + 1) != std::string_view::npos || head.find(')') != close) {
+    add(headAt_ + open, "bad-head",
+        "more than one parenthesis in the head: tablog makes the table " + shown(read.name) +
+            " with the columns (" + std::string(read.columns) + ")");
+  } else if (close == std::string_view::npos || close < open) {
+    add(headAt_ + head.size(), "bad-head",
+        "no \")\" closes the head's columns: tablog makes the table " + shown(read.name) +
+            " without columns");
+  } else if (head.find_first_not_of(" \t\r", close + 1) != std::string_view::npos) {
+    add(headAt_ + close + 1, "bad-head", "text after the head's \")\": tablog drops it");
+  } else if (read.name.empty()) {
+    add(headAt_ + open, "bad-head",
+        "no table name before \"(\": tablog makes a table with an empty name");
+  }
+  checkNameBlanks(findings_, rule_->line, read.name, at(read.name), "table name");
+  for (const Piece& c : columns) {
+    checkNameBlanks(findings_, rule_->line, c.text, c.offset, "head column");
+  }
+  checkRepeatedColumns(findings_, rule_->line, columns, "the head",
+                       ": tablog makes a table with both columns, and the rule adds no rows");
+}
+
+void RuleChecker::checkBody(std::string_view body, int target) {
+  if (!parenthesesPair(body)) {
+    add(at(body), "bad-atom",
+        "the body's parentheses do not pair up: tablog splits it into other terms than written, "
+        "and its result means little");
+    return;
+  }
+  Body b;
+  scanBody(body, [&b](const BodyTerm& term) { b.terms.push_back(term); });
+  for (const BodyTerm& term : b.terms) {
+    if (term.isCondition) continue;
+    for (const Piece& a : splitArguments(term.args, 0)) {
+      if (!a.text.empty() && isCapital(a.text[0])) b.variables.emplace_back(a.text);
+    }
+  }
+  for (std::size_t i = 0; i < b.terms.size(); ++i) {
+    if (b.terms[i].isCondition) {
+      recordCondition(b, i);
+    } else {
+      applyAtom(b, i, target);
+    }
+  }
+  for (const Condition& c : b.conditions) {
+    if (!c.usedUp && !c.reported) reportLeftOver(b, c);
+  }
+  if (!b.tempEmpty && !b.mixedUp) checkHead(b, target);
+}
+
+void RuleChecker::recordCondition(Body& b, std::size_t i) {
+  const BodyTerm& term = b.terms[i];
+  Condition c;
+  c.term = i;
+  c.value = std::string(term.args);
+  c.offset = at(term.name);
+  c.operatorAt = at(term.args);
+  c.written = std::string(rule_->text.substr(c.offset, c.operatorAt + c.value.size() - c.offset));
+  // The variable as tablog records it: the first field of "name,args".
+  std::string row = std::string(term.name) + "," + c.value;
+  forEachField(row, [&c](std::size_t k, std::string_view field) {
+    if (k == 0) c.variable = DataValue(field);
+  });
+  checkCondition(b, term, c);
+  bool repeat = std::any_of(b.assign.begin(), b.assign.end(), [&](std::size_t k) {
+    return b.conditions[k].variable.equals(c.variable) && b.conditions[k].value == c.value;
+  });
+  b.conditions.push_back(std::move(c));
+  if (!repeat) b.assign.push_back(b.conditions.size() - 1);
+}
+
+void RuleChecker::checkCondition(const Body& b, const BodyTerm& term, Condition& c) {
+  if (c.value.empty() || !isOperator(c.value[0])) {
+    c.reported = true;  // written against an atom's ")": said as a bad atom
+    return;
+  }
+  std::string_view line = rule_->text;
+  char op = c.value[0];
+  std::string value = c.value.substr(1);
+  std::string variable(c.variable.text());
+  // Operator characters written together: tablog's operators are one
+  // character, and a "!" before "=" becomes part of the variable.
+  std::size_t first = c.operatorAt, last = c.operatorAt;
+  while (first > c.offset && (line[first - 1] == '!' || isOperator(line[first - 1]))) --first;
+  while (last + 1 < line.size() && isOperator(line[last + 1])) ++last;
+  if (last > first) {
+    std::string effect;
+    if (first < c.operatorAt) {
+      effect = "it reads a condition " + c.value + " on a variable named " + shown(variable) +
+               ", which no atom has, so the condition restricts nothing";
+    } else if (value.empty()) {
+      effect = std::string("it reads the condition ") + op + " with an empty value, which " +
+               (op == '>'   ? "keeps every value of " + variable + " that is not empty"
+                : op == '<' ? std::string("keeps no row")
+                            : "keeps only the empty (NULL) values of " + variable);
+    } else {
+      effect = "it reads the condition " + c.value + " on " + shown(variable);
+    }
+    add(first, "no-such-operator",
+        "tablog has no operator " + std::string(line.substr(first, last - first + 1)) + ": " +
+            effect);
+    c.reported = true;
+    return;
+  }
+  if (hasEdgeBlank(value)) {
+    add(c.operatorAt + 1, "blank",
+        "blank in the condition's value: tablog compares with the text " + shown(value));
+  }
+  if (hasEdgeBlank(term.name)) {
+    add(c.offset, "blank",
+        "blank next to the condition's variable: tablog reads a variable named " +
+            shown(term.name));
+    c.reported = true;
+    return;
+  }
+  if (!value.empty() && isCapital(value[0]) && contains(b.variables, value)) {
+    add(c.operatorAt + 1, "two-variables",
+        "a condition compares a variable with a constant: tablog compares " + variable +
+            " with the text " + shown(value) + ", not with the variable " + value +
+            (op == '=' ? ""
+                       : ", and every number comes " + std::string(op == '>' ? "before" : "after") +
+                             " that text"));
+  }
+}
+
+void RuleChecker::checkAtomShape(const BodyTerm& term, bool leftmost) {
+  std::string_view line = rule_->text;
+  std::size_t afterName = at(term.name) + term.name.size();
+  char next = afterName < line.size() ? line[afterName] : '\0';
+  if (next == '(') {
+    std::size_t close = at(term.args) + term.args.size();
+    std::size_t end = line.find(',', close + 1);
+    std::string_view rest =
+        line.substr(close + 1, end == std::string_view::npos ? end : end - close - 1);
+    std::size_t text = rest.find_first_not_of(" \t\r");
+    if (text != std::string_view::npos) {
+      add(close + 1, "bad-atom",
+          isOperator(rest[text])
+              ? "condition written against the atom's \")\": tablog does not apply it as "
+                "written; put a comma before it"
+              : "text " + shown(rest) + " after the atom's \")\": tablog drops it");
+    }
+    return;
+  }
+  if (leftmost && isOperator(next)) {
+    add(at(term.name), "leading-condition",
+        "the body starts with a condition: tablog reads its leftmost term as an atom of a table "
+        "named " +
+            shown(term.name) +
+            (tables_.find(term.name) < 0 ? ", which does not exist, and the rule adds no rows"
+                                         : " with the arguments (" + std::string(term.args) + ")"));
+    return;
+  }
+  add(at(term.name), "bad-atom",
+      "term " + shown(term.name) +
+          " is not Name(arguments): tablog reads it as an atom of the "
+          "table " +
+          shown(term.name) + " with the arguments (" + std::string(term.args) + ")");
+}
+
+void RuleChecker::applyAtom(Body& b, std::size_t i, int target) {
+  const BodyTerm& term = b.terms[i];
+  bool leftmost = i + 1 == b.terms.size();
+  checkAtomShape(term, leftmost);
+  int t = tables_.find(term.name);
+  if (t < 0 && next(term) == '(') reportUnknown(term, leftmost);
+  if (t >= 0 && t == target) {
+    const std::string& name = tables_.at(t).name;
+    add(at(term.name), "recursive-rule",
+        "the rule reads its own head table " + name +
+            ": tablog runs each rule once, in script order, so this adds one step to what " + name +
+            " held before, not every step of the recursion");
+  }
+  std::vector<Piece> arguments = splitArguments(term.args, at(term.args));
+  if (t >= 0) checkArity(term, tables_.at(t), arguments);
+  for (const Piece& a : arguments) {
+    std::size_t first = a.text.find_first_not_of(" \t"), last = a.text.find_last_not_of(" \t");
+    if (checkArgumentBlanks(a) && first != std::string_view::npos) {
+      b.blankNames.emplace_back(a.text.substr(first, last - first + 1));
+    }
+  }
+
+  // tablog renames a column by its name: every header entry of that name.
+  std::vector<std::string> header = t >= 0 ? tables_.at(t).columns : std::vector<std::string>();
+  std::vector<bool> renamed(header.size(), false);
+  for (std::size_t k = 0; k < arguments.size() && k < header.size(); ++k) {
+    std::string_view a = arguments[k].text;
+    if (a.empty() || a[0] < '<' || a[0] > 'Z') continue;
+    std::string old = header[k];
+    std::replace(header.begin(), header.end(), old, std::string(a));
+    renamed[k] = true;
+  }
+  if (t >= 0 && checkRenames(tables_.at(t), arguments, header, renamed)) b.mixedUp = true;
+
+  Pattern pattern = useConditions(b, term, arguments);
+  if (t >= 0 && tables_.at(t).declared) {
+    for (std::size_t k = 0; k < pattern.fields.size() && k < header.size(); ++k) {
+      const std::string& field = pattern.fields[k];
+      if (field.empty() || !isOperator(field[0])) continue;
+      Comparison c;
+      c.table = t;
+      c.column = k;
+      c.op = field[0];
+      c.constant = field.substr(1);
+      c.line = rule_->line;
+      c.offset = pattern.offsets[k];
+      c.written = pattern.written[k];
+      comparisons_.push_back(std::move(c));
+    }
+  }
+
+  // The atom's result: its open columns, then the conditions left over.
+  std::vector<Column> columns;
+  for (std::size_t k = 0; k < header.size(); ++k) {
+    std::string field = k < pattern.fields.size() ? pattern.fields[k] : std::string();
+    if (isOpenField(field)) {
+      columns.push_back(Column{header[k], false});
+    } else if (renamed[k] && isCapital(field[0]) && field == arguments[k].text) {
+      b.dropped.try_emplace(field,
+                            "a variable of more than one letter that begins with Z drops its "
+                            "column");
+    }
+  }
+  for (std::size_t c : b.assign) {
+    columns.push_back(Column{std::string(b.conditions[c].variable.text()), true});
+    b.conditions[c].passed.push_back(i);
+  }
+  join(b, std::move(columns), t < 0, term, leftmost);
+}
+
+char RuleChecker::next(const BodyTerm& term) const {
+  std::size_t afterName = at(term.name) + term.name.size();
+  return afterName < rule_->text.size() ? rule_->text[afterName] : '\0';
+}
+
+RuleChecker::Pattern RuleChecker::useConditions(Body& b, const BodyTerm& atom,
+                                                const std::vector<Piece>& arguments) {
+  Pattern p;
+  for (const Piece& a : arguments) {
+    p.fields.emplace_back(a.text);
+    p.offsets.push_back(a.offset);
+    p.written.emplace_back(a.text);
+  }
+  for (std::size_t k = 0; k < arguments.size(); ++k) {
+    // tablog filters "assign" with "'ARGUMENT',Y": the recorded variables
+    // that the quoted argument matches as a condition.
+    std::string key = "'" + std::string(arguments[k].text) + "',Y";
+    DataValue wanted;
+    forEachField(key, [&wanted](std::size_t f, std::string_view field) {
+      if (f == 0) wanted = DataValue(field);
+    });
+    std::vector<std::size_t> matching, rest;
+    for (std::size_t c : b.assign) {
+      (b.conditions[c].variable.matches(wanted) ? matching : rest).push_back(c);
+    }
+    if (matching.empty()) continue;
+    b.assign = std::move(rest);
+    Condition& used = b.conditions[matching.front()];
+    p.fields[k] = used.value;
+    p.offsets[k] = used.offset;
+    p.written[k] = used.written;
+    usedUp(b, used, atom);
+    for (std::size_t m = 1; m < matching.size(); ++m) {
+      Condition& shadowed = b.conditions[matching[m]];
+      shadowed.usedUp = true;
+      add(shadowed.offset, "shadowed-condition",
+          "a condition further right on the same variable, " + used.written +
+              ", comes first: tablog applies only that one and drops " + shadowed.written);
+    }
+    std::string_view a = arguments[k].text;
+    if (used.value[0] == '=' && !a.empty() && isCapital(a[0])) {
+      b.dropped.try_emplace(std::string(a), "the condition " + used.written + " drops its column");
+    }
+  }
+  return p;
+}
+
+void RuleChecker::usedUp(Body& b, Condition& c, const BodyTerm& atom) {
+  c.usedUp = true;
+  if (c.reported) return;
+  std::string variable(c.variable.text());
+  std::string value = c.value.substr(1);
+  if (value.size() >= 2 && value[0] == '\'') {
+    std::string inner = value.substr(1, value.size() - 2);
+    add(c.operatorAt + 1, "quoted-condition",
+        "the quotes are part of the compared text: tablog compares " + variable + " with the " +
+            std::to_string(value.size()) + " characters " + value +
+            ", quotes included, so a value " + inner +
+            " (quoted or not) does not match it; write " + variable + c.value[0] + inner);
+  }
+  if (!c.passed.empty()) {
+    add(c.offset, "misplaced-condition",
+        c.written + " passes " + termText(b.terms[c.passed.front()]) + ", which has no " +
+            variable + ", on its way to " + termText(atom) +
+            ": tablog gives the rows of the atoms it passes a column " + variable + " holding " +
+            value + " and joins on it; put the condition right after the atom it restricts");
+  }
+}
+
+void RuleChecker::join(Body& b, std::vector<Column> columns, bool noRows, const BodyTerm& atom,
+                       bool leftmost) {
+  if (b.tempEmpty) {
+    b.temp = std::move(columns);
+    b.tempEmpty = noRows;
+    return;
+  }
+  std::vector<std::string> common, shared;
+  for (const Column& c : columns) {
+    auto it = std::find_if(b.temp.begin(), b.temp.end(),
+                           [&c](const Column& d) { return d.name == c.name; });
+    if (it == b.temp.end()) continue;
+    common.push_back(c.name);
+    if (!c.fromCondition && !it->fromCondition) shared.push_back(c.name);
+  }
+  if (!noRows && common.empty()) {
+    add(at(atom.name), "no-shared-variable",
+        "this atom shares no variable with the atoms on its right: tablog joins rows only on a "
+        "common column, so the join gives no rows" +
+            std::string(leftmost ? ", and the rule adds no rows"
+                                 : ", and the atoms on its left start afresh as if the body "
+                                   "ended before this atom"));
+  } else if (shared.size() >= 2) {
+    add(at(atom.name), "shared-variables",
+        "this atom shares the variables " + joined(shared) +
+            " with the atoms on its right: tablog joins rows where any one of them agrees, not "
+            "all, and keeps the values of the atoms on the right");
+  }
+  for (Column& c : columns) {
+    if (!contains(common, c.name)) b.temp.push_back(std::move(c));
+  }
+  if (noRows || common.empty()) b.tempEmpty = true;
+}
+
+void RuleChecker::reportLeftOver(const Body& b, const Condition& c) {
+  std::string variable(c.variable.text());
+  if (contains(b.blankNames, variable)) return;  // a blank spoilt its atom's argument
+  std::string value = c.value.substr(1);
+  std::string onRight;
+  for (std::size_t i = 0; i < c.term && onRight.empty(); ++i) {
+    const BodyTerm& term = b.terms[i];
+    if (term.isCondition) continue;
+    for (const Piece& a : splitArguments(term.args, 0)) {
+      if (a.text != variable) continue;
+      onRight = "; the atom " + std::string(term.name) +
+                " that has it stands on its right, and a condition acts only on atoms to its "
+                "left";
+      break;
+    }
+  }
+  std::string start = "no atom on the left of " + c.written + " has " + variable + ": tablog ";
+  if (c.value[0] == '<' || c.value[0] == '>') {
+    add(c.offset, "unbound-condition",
+        start + "compares nothing, and gives the rows of each atom on its left a column " +
+            variable + " holding " + value + onRight);
+  } else if (c.passed.size() >= 2 || !onRight.empty()) {
+    add(c.offset, "unbound-condition",
+        start + "gives the rows of each atom on its left a column " + variable + " holding " +
+            value +
+            (c.passed.size() >= 2
+                 ? " and joins them on it, pairing every row of one with every row of the others"
+                 : "") +
+            onRight);
+  }
+}
+
+void RuleChecker::reportUnknown(const BodyTerm& term, bool leftmost) {
+  std::string consequence = leftmost ? ", so the rule adds no rows"
+                                     : ", so the atoms on its left start afresh as if the body "
+                                       "ended before this atom";
+  std::string_view name = term.name;
+  std::size_t offset = at(name);
+  std::size_t first = name.find_first_not_of(" \t"), last = name.find_last_not_of(" \t");
+  if (hasEdgeBlank(name) && first != std::string_view::npos &&
+      tables_.find(name.substr(first, last - first + 1)) >= 0) {
+    add(offset + (first > 0 ? 0 : last + 1), "blank",
+        "blank next to the table name: tablog looks for a table named " + shown(name) +
+            ", finds none, and reads the atom as an empty table" + consequence);
+    return;
+  }
+  for (const ScriptRule& later : rules_) {
+    if (later.line <= rule_->line) continue;
+    if (readNameAndColumns(splitRule(later.text).head).name != name) continue;
+    add(offset, "unknown-table",
+        "table " + std::string(name) + " is made only by the rule on line " +
+            std::to_string(later.line) +
+            ", which runs later (rules run in script order): here tablog reads it as an empty "
+            "table" +
+            consequence);
+    return;
+  }
+  add(offset, "unknown-table",
+      "no line declares a table " + shown(name) +
+          " and no earlier rule makes one: tablog reads the atom as an empty table" + consequence);
+}
+
+void RuleChecker::checkArity(const BodyTerm& term, const TableCatalog::Table& table,
+                             const std::vector<Piece>& arguments) {
+  std::size_t columns = table.columns.size();
+  std::string start = table.name + " has " + counted(columns, "column") + " but the atom gives " +
+                      counted(arguments.size(), "argument") + ": tablog ";
+  if (arguments.size() < columns) {
+    std::vector<std::string> rest(table.columns.begin() + static_cast<long>(arguments.size()),
+                                  table.columns.end());
+    add(at(term.args) + term.args.size(), "atom-arity",
+        start + "keeps only the rows whose " + joined(rest) + (rest.size() == 1 ? " is" : " are") +
+            " empty (NULL)");
+  } else if (arguments.size() > columns) {
+    add(arguments[columns].offset, "atom-arity",
+        start + "ignores the arguments from the " + ordinal(columns + 1) + " on");
+  }
+}
+
+bool RuleChecker::checkArgumentBlanks(const Piece& argument) {
+  std::string_view text = argument.text;
+  if (!hasEdgeBlank(text)) return false;
+  std::size_t first = text.find_first_not_of(" \t");
+  std::string effect;
+  if (first == std::string_view::npos) {
+    effect = "tablog reads it as the constant " + shown(text);
+  } else if (first > 0 && isCapital(text[first])) {
+    effect = "tablog reads " + shown(text) +
+             " as a constant, not a variable, and keeps only the rows that hold that text";
+  } else if (isCapital(text.front())) {
+    effect = "tablog names the variable " + shown(text);
+  } else {
+    effect = "tablog compares with " + describeValue(text);
+  }
+  std::size_t where =
+      first > 0 ? argument.offset : argument.offset + text.find_last_not_of(" \t") + 1;
+  add(where, "blank", "blank next to an argument: " + effect);
+  return true;
+}
+
+bool RuleChecker::checkRenames(const TableCatalog::Table& table,
+                               const std::vector<Piece>& arguments,
+                               const std::vector<std::string>& header,
+                               const std::vector<bool>& renamed) {
+  std::vector<std::string> sorted = table.columns;
+  std::sort(sorted.begin(), sorted.end());
+  if (std::adjacent_find(sorted.begin(), sorted.end()) != sorted.end()) return true;  // said
+  for (std::size_t k = 0; k < renamed.size(); ++k) {
+    for (std::size_t j = 0; j < k && renamed[k]; ++j) {
+      if (!renamed[j] || arguments[j].text != arguments[k].text) continue;
+      std::string variable(arguments[k].text);
+      add(arguments[k].offset, "repeated-variable",
+          "variable " + variable + " stands twice in this atom: tablog names two columns " +
+              variable + ", and the rule gets wrong values or none");
+      return true;
+    }
+  }
+  std::vector<std::string> wanted = header;
+  for (std::size_t j = 0; j < renamed.size(); ++j) {
+    if (renamed[j]) wanted[j] = std::string(arguments[j].text);
+  }
+  if (wanted == header) return false;
+  // The variable that names another of the table's columns, else the
+  // first that did not become its column's name.
+  std::size_t culprit = renamed.size();
+  for (std::size_t j = 0; j < renamed.size(); ++j) {
+    if (renamed[j] && contains(table.columns, arguments[j].text) &&
+        table.columns[j] != arguments[j].text) {
+      culprit = j;
+      break;
+    }
+  }
+  for (std::size_t j = 0; j < renamed.size() && culprit == renamed.size(); ++j) {
+    if (renamed[j] && header[j] != arguments[j].text) culprit = j;
+  }
+  add(arguments[culprit].offset, "column-clash",
+      "variable " + std::string(arguments[culprit].text) + " is the name of another column of " +
+          table.name + ": tablog renames columns by name, so this atom's columns come out as (" +
+          joined(header) + ") instead of (" + joined(wanted) + "), and the rule gets wrong values");
+  return true;
+}
+
+void RuleChecker::checkHead(const Body& b, int target) {
+  const TableCatalog::Table& table = tables_.at(target);
+  auto headOffset = [this](std::size_t j) {
+    return j < headColumns_.size() ? headColumns_[j].offset : headAt_;
+  };
+  bool complete = true;
+  for (std::size_t j = 0; j < table.columns.size(); ++j) {
+    const std::string& c = table.columns[j];
+    auto n =
+        std::count_if(b.temp.begin(), b.temp.end(), [&c](const Column& d) { return d.name == c; });
+    if (n == 1) continue;
+    complete = false;
+    if (n > 1 || hasEdgeBlank(c) || contains(b.blankNames, c)) continue;  // said otherwise
+    std::string why;
+    auto it = b.dropped.find(c);
+    if (it != b.dropped.end()) {
+      why = it->second;
+    } else if (contains(b.variables, c)) {
+      why = "the atoms that name it keep no column for it";
+    } else {
+      why = "no atom of the body names it";
+    }
+    add(headOffset(j), "head-unbound",
+        "the head's column " + c + " is not a column of the body's result (" + why +
+            "): tablog adds no rows");
+  }
+  if (!complete) return;
+  // The projection keeps the body's order of the head's columns.
+  std::vector<std::string> order;
+  for (const Column& c : b.temp) {
+    if (contains(table.columns, c.name)) order.push_back(c.name);
+  }
+  if (order == table.columns) return;
+  std::string pairs;
+  for (std::size_t j = 0; j < order.size(); ++j) {
+    if (order[j] == table.columns[j]) continue;
+    if (!pairs.empty()) pairs += ", ";
+    pairs += table.columns[j] + " gets the values of " + order[j];
+  }
+  add(headOffset(0), "head-order",
+      "the body's result holds these columns in the order " + joined(order) +
+          ", and tablog fills " + table.name + "(" + joined(table.columns) +
+          ") in that order: " + pairs);
+}
+
+}  // namespace tablog

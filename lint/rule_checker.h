@@ -1,0 +1,139 @@
+// RuleChecker: tablog-lint's checks of the rules of a script, one rule at
+// a time in script order, as tablog runs them after the last line. Each
+// body is followed with a model of tablog's working tables that holds
+// their column names only: which recorded conditions each atom uses up,
+// which of its columns it keeps, what a left-over condition adds, and in
+// what order the joins put the columns. The model takes every atom of a
+// table the script knows to find rows; an atom of an unknown table finds
+// none, as in tablog.
+#ifndef TABLOG_LINT_RULE_CHECKER_H_
+#define TABLOG_LINT_RULE_CHECKER_H_
+
+#include <cstddef>
+#include <string>
+#include <string_view>
+#include <unordered_map>
+#include <vector>
+
+#include "eval/script_syntax.h"
+#include "lint/lint.h"
+#include "lint/table_catalog.h"
+#include "lint/words.h"
+#include "rows/data_value.h"
+
+namespace tablog {
+
+// A rule line of a script.
+struct ScriptRule {
+  int line;
+  std::string_view text;
+};
+
+// A comparison that a rule makes on a column of a declared table, such as
+// S>1000 used up by Emp(N,D,S): it is checked against the values the table
+// holds.
+struct Comparison {
+  int table = 0;  // in the catalog
+  std::size_t column = 0;
+  char op = '=';
+  std::string constant;
+  int line = 0;
+  std::size_t offset = 0;
+  std::string written;  // as the rule writes it
+};
+
+class RuleChecker {
+ public:
+  // REQUIRES: `tables` holds every declared table of the script; `rules`
+  // are its rule lines in script order. The checker appends to `findings`
+  // and `comparisons`; all four outlive it.
+  RuleChecker(const std::vector<ScriptRule>& rules, TableCatalog& tables,
+              std::vector<Finding>& findings, std::vector<Comparison>& comparisons)
+      : rules_(rules), tables_(tables), findings_(findings), comparisons_(comparisons) {}
+
+  // Checks rule `r` and adds its head's table to the catalog when tablog
+  // would make one. REQUIRES: called for r = 0, 1, ... in order.
+  void check(std::size_t r);
+
+ private:
+  // One column of a body's working table.
+  struct Column {
+    std::string name;
+    bool fromCondition;  // a constant column that a left-over condition added
+  };
+  // A condition of the body.
+  struct Condition {
+    std::size_t term = 0;
+    DataValue variable;  // the recorded variable, read as tablog reads it
+    std::string value;   // the operator and the value, such as >1000
+    std::string written;
+    std::size_t offset = 0;      // of the variable in the line
+    std::size_t operatorAt = 0;  // of the operator in the line
+    bool reported = false;       // a finding already explains it
+    bool usedUp = false;
+    std::vector<std::size_t> passed = {};  // atoms that got its constant column
+  };
+  // The model of one body's evaluation.
+  struct Body {
+    std::vector<BodyTerm> terms;                           // in the order tablog applies them
+    std::vector<std::string> variables;                    // every variable an atom names
+    std::vector<Condition> conditions;                     // recorded, in order
+    std::vector<std::size_t> assign;                       // recorded and not used up, in order
+    std::vector<Column> temp;                              // the running result's columns
+    bool tempEmpty = true;                                 // the running result has no rows
+    std::unordered_map<std::string, std::string> dropped;  // variable: why its column goes
+    std::vector<std::string> blankNames;  // arguments that blanks spoil, without them
+    bool mixedUp = false;                 // an atom's columns were renamed wrongly
+  };
+  // What an atom's arguments ask of its table's columns.
+  struct Pattern {
+    std::vector<std::string> fields;  // the arguments, conditions put in
+    std::vector<std::size_t> offsets;
+    std::vector<std::string> written;
+  };
+
+  void add(std::size_t offset, const char* name, std::string message) {
+    addFinding(findings_, rule_->line, offset, name, std::move(message));
+  }
+  // The offset in the rule's line of a piece of it.
+  std::size_t at(std::string_view part) const {
+    return static_cast<std::size_t>(part.data() - rule_->text.data());
+  }
+  std::string termText(const BodyTerm& atom) const;
+  // The character after a term's name: "(" for an atom.
+  char next(const BodyTerm& term) const;
+
+  int resolveHead(std::string_view head);
+  void checkNewHead(std::string_view head, const NameAndColumns& read,
+                    const std::vector<Piece>& columns);
+  void checkBody(std::string_view body, int target);
+  void recordCondition(Body& b, std::size_t i);
+  void checkCondition(const Body& b, const BodyTerm& term, Condition& c);
+  void applyAtom(Body& b, std::size_t i, int target);
+  // Says what is wrong with the shape of an atom.
+  void checkAtomShape(const BodyTerm& term, bool leftmost);
+  void reportUnknown(const BodyTerm& term, bool leftmost);
+  void checkArity(const BodyTerm& term, const TableCatalog::Table& table,
+                  const std::vector<Piece>& arguments);
+  bool checkArgumentBlanks(const Piece& argument);
+  bool checkRenames(const TableCatalog::Table& table, const std::vector<Piece>& arguments,
+                    const std::vector<std::string>& header, const std::vector<bool>& renamed);
+  Pattern useConditions(Body& b, const BodyTerm& atom, const std::vector<Piece>& arguments);
+  void usedUp(Body& b, Condition& c, const BodyTerm& atom);
+  void join(Body& b, std::vector<Column> columns, bool noRows, const BodyTerm& atom, bool leftmost);
+  void reportLeftOver(const Body& b, const Condition& c);
+  void checkHead(const Body& b, int target);
+
+  const std::vector<ScriptRule>& rules_;
+  TableCatalog& tables_;
+  std::vector<Finding>& findings_;
+  std::vector<Comparison>& comparisons_;
+  const ScriptRule* rule_ = nullptr;  // the rule being checked
+  // The head's written columns, when its table is new, and its offset.
+  std::vector<Piece> headColumns_;
+  std::size_t headAt_ = 0;
+};
+
+}  // namespace tablog
+
+#endif  // TABLOG_LINT_RULE_CHECKER_H_
