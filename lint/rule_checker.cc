@@ -119,8 +119,10 @@ void RuleChecker::checkNewHead(std::string_view head, const NameAndColumns& read
   for (const Piece& c : columns) {
     checkNameBlanks(findings_, rule_->line, c.text, c.offset, "head column");
   }
-  checkRepeatedColumns(findings_, rule_->line, columns, "the head",
-                       ": tablog makes a table with both columns, and the rule adds no rows");
+  checkRepeatedColumns(
+      findings_, rule_->line, columns, "the head",
+      ": tablog makes a table with both columns, which a body with one such column "
+      "adds no rows to");
 }
 
 void RuleChecker::checkBody(std::string_view body, int target) {
@@ -418,8 +420,8 @@ void RuleChecker::join(Body& b, std::vector<Column> columns, bool noRows, const 
   if (!noRows && common.empty()) {
     add(at(atom.name), "no-shared-variable",
         "this atom shares no variable with the atoms on its right: tablog joins rows only on a "
-        "common column, so the join gives no rows" +
-            std::string(leftmost ? ", and the rule adds no rows"
+        "common column, so when those atoms find rows the join gives none" +
+            std::string(leftmost ? " and the rule adds nothing"
                                  : ", and the atoms on its left start afresh as if the body "
                                    "ended before this atom"));
   } else if (shared.size() >= 2) {

@@ -14,7 +14,9 @@
 #include <string>
 #include <vector>
 
+#include "app/run.h"
 #include "gtest/gtest.h"
+#include "tests/random_cases.h"
 #include "tests/run_tablog.h"
 
 namespace {
@@ -185,6 +187,59 @@ TEST(LintTest, ClaimsHoldInTablog) {
     EXPECT_EQ(rest, c.output) << c.script;
   }
   fs::remove_all(dir);
+}
+
+// The rows of table `name` in tablog's output `out`.
+std::vector<std::string> RowsOf(const std::string& out, const std::string& name) {
+  std::vector<std::string> rows;
+  std::istringstream lines(out);
+  std::string line;
+  bool inTable = false, afterEmpty = false;
+  while (std::getline(lines, line)) {
+    if (inTable) {
+      if (line.empty()) break;
+      rows.push_back(line);
+    } else if (afterEmpty && line.rfind(name + "(", 0) == 0) {
+      inTable = true;
+    }
+    afterEmpty = line.empty();
+  }
+  return rows;
+}
+
+// Random one-rule scripts: whenever a finding says that the rule adds no
+// rows, tablog's head table has none.
+TEST(LintTest, NoRowsWhereAFindingSaysSo) {
+  tablog::testing::Gen gen(20261208);
+  const std::vector<std::string> atoms = {"T", "U", "V", "W"};
+  const std::vector<std::string> arguments = {"X", "Y", "Z", "A", "B", "'a'", "1", ">1", "ZZ"};
+  const std::vector<std::string> conditions = {"X>1",  "Y='a'", "Q=5", "X>=1",
+                                               "X!=Y", "B<a",   "A=1", "Y>X"};
+  const std::vector<std::string> heads = {"X", "Y", "Z", "A", "B", "Q"};
+  int checked = 0;
+  for (int n = 0; n < tablog::testing::iterations(600); ++n) {
+    std::string script = "T(A,B)\n1,'a'\n2,'b'\nU(B,C)\n'a',1\n'b',3\nV(C)\n1\n3\n";
+    std::string head = "H(";
+    for (int k = gen.uniform(1, 2); k > 0; --k) head += gen.pick(heads) + (k > 1 ? "," : ")");
+    std::string body;
+    for (int k = gen.uniform(1, 3); k > 0; --k) {
+      if (!body.empty()) body += ",";
+      body += gen.pick(atoms) + "(";
+      for (int j = gen.uniform(1, 2); j > 0; --j) body += gen.pick(arguments) + (j > 1 ? "," : ")");
+      if (gen.chance(30)) body += "," + gen.pick(conditions);
+    }
+    script += head + "<-" + body + "\n";
+    bool addsNothing = false;
+    for (const Finding& f : lintScript(script)) {
+      if (f.message.find("adds no rows") != std::string::npos) addsNothing = true;
+    }
+    if (!addsNothing) continue;
+    ++checked;
+    std::ostringstream out;
+    tablog::runScript(script, out);
+    EXPECT_EQ(RowsOf(out.str(), "H").size(), 0u) << script << Describe(lintScript(script));
+  }
+  EXPECT_GT(checked, tablog::testing::iterations(600) / 10);
 }
 
 struct LintRun {
