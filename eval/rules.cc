@@ -34,8 +34,11 @@ void EvaluateGraph::evaluateRules() {
     std::unique_ptr<SortedTable> body = evaluateBody(parts.body);
     // The projection serves only this merge: the body becomes it in place,
     // and its rows then move into the head table.
+    // Merged into a table without rows, the projection's rows are put in
+    // order by the merge itself; the projection's own normalising would
+    // give the same list again.
     body->keepColumnsNamed(target->columnNames());
-    SortedTable::normalize(*body);
+    if (!target->isEmpty()) SortedTable::normalize(*body);
     target->uniteTaking(*body);
   }
 }
@@ -140,8 +143,11 @@ void EvaluateGraph::applyTerm(const std::string& name, const std::string& args, 
   }
   // The join gives the same rows in place when the names allow it; they
   // are then normalised as the join's result would be.
-  if (temp->joinInPlace(*temp2, tempIndex)) {
-    temp->normalize();
+  // "temp" is settled here (a filter's result, or a join's normalised), and
+  // stays so when every row found exactly one partner.
+  bool eachRowOnce = false;
+  if (temp->joinInPlace(*temp2, tempIndex, &eachRowOnce)) {
+    if (!eachRowOnce) temp->normalize();
     return;
   }
   std::unique_ptr<DataTable> joined(temp->join(*temp2, "temp"));

@@ -571,7 +571,8 @@ DataTable* DataTable::joinRows(DataTable& other, const std::string& name, bool c
   return result.release();
 }
 
-bool DataTable::joinInPlace(DataTable& other, NameIndex& index) {
+bool DataTable::joinInPlace(DataTable& other, NameIndex& index, bool* eachRowOnce) {
+  bool once = false;
   if (&other == this) return false;
   RowList& left = rows();
   const RowList& right = other.rows();
@@ -640,6 +641,7 @@ bool DataTable::joinInPlace(DataTable& other, NameIndex& index) {
       }
       if (otherOwn.empty() && found.size() > from) found.resize(from + 1);
       ends[i] = found.size();
+      once = (i == 0 || once) && ends[i] == from + 1;
       // A join that multiplies its rows is left to the join that settles
       // them as it goes; nothing has changed yet.
       if (found.size() > kMostInPlace + 4 * left.size()) return false;
@@ -672,6 +674,7 @@ bool DataTable::joinInPlace(DataTable& other, NameIndex& index) {
     }
   }
   index.catchUp();
+  if (eachRowOnce != nullptr) *eachRowOnce = once;
   return true;
 }
 

@@ -90,7 +90,10 @@ class DataTable {
   // tables have unique column names and rows named by their headers,
   // `other` is another table, and nothing but this table, its rows and
   // `index` holds this table's header (which then grows in place).
-  bool joinInPlace(DataTable& other, NameIndex& index);
+  // `eachRowOnce`, when given, tells whether every row found exactly one
+  // partner: the rows then stand as they stood, each longer by the same
+  // columns, so a list that was settled still is.
+  bool joinInPlace(DataTable& other, NameIndex& index, bool* eachRowOnce = nullptr);
 
   // Makes this table what DataTable::projectByNames(names) returns, in
   // place: the other columns leave the header and every row, the kept
