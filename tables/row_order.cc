@@ -15,7 +15,6 @@
 
 #include <algorithm>
 #include <cstdint>
-#include <cstring>
 #include <string_view>
 #include <vector>
 
@@ -41,8 +40,8 @@ std::uint32_t kindAt(const DataCol& row, int column) {
   return column < row.size() ? static_cast<std::uint32_t>(row.at(column).kind()) : kEnded;
 }
 
-// The first 8 bytes of `t`, big-endian and zero-padded: texts in this
-// order are in byte order, and equal ones need their whole text compared.
+// The first 8 bytes of `t`, big-endian and zero-padded: a smaller key means
+// a text earlier in byte order; equal keys need the whole texts compared.
 std::uint64_t textPrefix(std::string_view t) {
   std::uint64_t word = 0;
   for (std::size_t i = 0; i < 8; ++i) {
