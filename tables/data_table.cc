@@ -153,6 +153,39 @@ struct ValueEq {
   bool operator()(const DataValue* a, const DataValue* b) const { return a->equals(*b); }
 };
 
+// The join's index of the other table: per common column, the first row of
+// each value, and for every row the next row of the same value. Rows are
+// numbered by their place in the table.
+class ValueIndex {
+ public:
+  // Indexes `rows` rows at `columns` columns; valueAt(s, c) is the value of
+  // row s at column c, which must stay where it is while the index lives.
+  template <class ValueAt>
+  ValueIndex(std::size_t columns, std::size_t rows, ValueAt valueAt)
+      : first_(columns), next_(columns, std::vector<std::uint32_t>(rows, kNone)) {
+    for (std::uint32_t s = static_cast<std::uint32_t>(rows); s-- > 0;) {
+      for (std::size_t c = 0; c < columns; ++c) {
+        auto [it, added] = first_[c].try_emplace(&valueAt(s, c), s);
+        if (!added) {
+          next_[c][s] = it->second;
+          it->second = s;
+        }
+      }
+    }
+  }
+  // Appends the rows whose value at column c equals `v`, in row order.
+  void appendMatches(std::size_t c, const DataValue& v, std::vector<std::uint32_t>& out) const {
+    auto it = first_[c].find(&v);
+    if (it == first_[c].end()) return;
+    for (std::uint32_t s = it->second; s != kNone; s = next_[c][s]) out.push_back(s);
+  }
+
+ private:
+  static constexpr std::uint32_t kNone = ~std::uint32_t{0};
+  std::vector<std::unordered_map<const DataValue*, std::uint32_t, ValueHash, ValueEq>> first_;
+  std::vector<std::vector<std::uint32_t>> next_;
+};
+
 }  // namespace
 
 DataTable::DataTable(std::string name, std::string_view columnList)
@@ -532,23 +565,10 @@ DataTable* DataTable::joinRows(DataTable& other, const std::string& name, bool c
     return result.release();
   }
 
-  // Per common column, the other table's rows by value: the first row of
-  // each value, and for every row the next row of the same value.
-  constexpr std::uint32_t kNone = ~std::uint32_t{0};
-  std::vector<std::unordered_map<const DataValue*, std::uint32_t, ValueHash, ValueEq>> first(
-      common.size());
-  std::vector<std::vector<std::uint32_t>> next(common.size(),
-                                               std::vector<std::uint32_t>(right.size(), kNone));
-  for (std::uint32_t s = static_cast<std::uint32_t>(right.size()); s-- > 0;) {
-    const std::vector<int>& pos = rightCommon.positions(*right[s]);
-    for (std::size_t c = 0; c < common.size(); ++c) {
-      auto [it, added] = first[c].try_emplace(&fieldOr(*right[s], pos[c], null), s);
-      if (!added) {
-        next[c][s] = it->second;
-        it->second = s;
-      }
-    }
-  }
+  const ValueIndex byValue(common.size(), right.size(),
+                           [&](std::uint32_t s, std::size_t c) -> const DataValue& {
+                             return fieldOr(*right[s], rightCommon.positions(*right[s])[c], null);
+                           });
   std::vector<std::uint32_t> matches;
   for (std::size_t i = 0; i < left.size(); ++i) {
     if (i + kPrefetchDistance < left.size()) prefetchRow(left[i + kPrefetchDistance].get());
@@ -556,9 +576,7 @@ DataTable* DataTable::joinRows(DataTable& other, const std::string& name, bool c
     const std::vector<int>& pos = leftCommon.positions(*r);
     matches.clear();
     for (std::size_t c = 0; c < common.size(); ++c) {
-      auto it = first[c].find(&fieldOr(*r, pos[c], null));
-      if (it == first[c].end()) continue;
-      for (std::uint32_t s = it->second; s != kNone; s = next[c][s]) matches.push_back(s);
+      byValue.appendMatches(c, fieldOr(*r, pos[c], null), matches);
     }
     if (common.size() > 1) std::sort(matches.begin(), matches.end());
     for (std::size_t i = 0; i < matches.size();) {
@@ -606,23 +624,11 @@ bool DataTable::joinInPlace(DataTable& other, NameIndex& index, bool* eachRowOnc
   RowList joined;
   std::vector<std::uint32_t> partners;  // per joined row, its row of `other`
   if (!common.empty() && !left.empty() && !right.empty()) {
-    // Per common column, the other table's rows by value: the first row of
-    // each value, and for every row the next row of the same value.
-    constexpr std::uint32_t kNone = ~std::uint32_t{0};
     constexpr std::size_t kMostInPlace = std::size_t{1} << 16;
-    std::vector<std::unordered_map<const DataValue*, std::uint32_t, ValueHash, ValueEq>> first(
-        common.size());
-    std::vector<std::vector<std::uint32_t>> next(common.size(),
-                                                 std::vector<std::uint32_t>(right.size(), kNone));
-    for (std::uint32_t s = static_cast<std::uint32_t>(right.size()); s-- > 0;) {
-      for (std::size_t c = 0; c < common.size(); ++c) {
-        auto [it, added] = first[c].try_emplace(&right[s]->at(commonThere[c]), s);
-        if (!added) {
-          next[c][s] = it->second;
-          it->second = s;
-        }
-      }
-    }
+    const ValueIndex byValue(common.size(), right.size(),
+                             [&](std::uint32_t s, std::size_t c) -> const DataValue& {
+                               return right[s]->at(commonThere[c]);
+                             });
     // Each row's partners in the other table's order, each once; without
     // own columns of the other table, one partner gives the same row.
     std::vector<std::uint32_t> found;
@@ -630,9 +636,7 @@ bool DataTable::joinInPlace(DataTable& other, NameIndex& index, bool* eachRowOnc
     for (std::size_t i = 0; i < left.size(); ++i) {
       std::size_t from = found.size();
       for (std::size_t c = 0; c < common.size(); ++c) {
-        auto it = first[c].find(&left[i]->at(common[c]));
-        if (it == first[c].end()) continue;
-        for (std::uint32_t s = it->second; s != kNone; s = next[c][s]) found.push_back(s);
+        byValue.appendMatches(c, left[i]->at(common[c]), found);
       }
       if (common.size() > 1) {
         std::sort(found.begin() + static_cast<std::ptrdiff_t>(from), found.end());
