@@ -33,10 +33,9 @@ void EvaluateGraph::evaluateRules() {
     SortedTable* target = resolveHead(parts.head);
     std::unique_ptr<SortedTable> body = evaluateBody(parts.body);
     // The projection serves only this merge: the body becomes it in place,
-    // and its rows then move into the head table.
-    // Merged into a table without rows, the projection's rows are put in
-    // order by the merge itself; the projection's own normalising would
-    // give the same list again.
+    // and its rows then move into the head table. Into a table without
+    // rows, the merge itself puts them in order; the projection's own
+    // normalising would give the same list again.
     body->keepColumnsNamed(target->columnNames());
     if (!target->isEmpty()) SortedTable::normalize(*body);
     target->uniteTaking(*body);
@@ -130,21 +129,20 @@ void EvaluateGraph::applyTerm(const std::string& name, const std::string& args, 
     // there is no common column, and the join has no rows.
     std::vector<std::string> names = temp2->columnNames();
     std::sort(names.begin(), names.end());
-    if (!names.empty() && std::adjacent_find(names.begin(), names.end()) == names.end() &&
-        temp2->rowsNamedAsColumns()) {
-      if (temp2Spent) {
-        temp->absorb(*temp2);
-      } else {
-        *temp = *temp2;
-      }
+    bool joinIsCopy = !names.empty() &&
+                      std::adjacent_find(names.begin(), names.end()) == names.end() &&
+                      temp2->rowsNamedAsColumns();
+    if (joinIsCopy && temp2Spent) {
+      temp->absorb(*temp2);
       return;
     }
     *temp = *temp2;
+    if (joinIsCopy) return;
   }
-  // The join gives the same rows in place when the names allow it; they
-  // are then normalised as the join's result would be.
-  // "temp" is settled here (a filter's result, or a join's normalised), and
-  // stays so when every row found exactly one partner.
+  // The join gives the same rows in place when the names allow it. "temp"
+  // is settled here (a filter's result, or a join's normalised), and stays
+  // so when every row found exactly one partner; otherwise it is
+  // normalised as the join's result would be.
   bool eachRowOnce = false;
   if (temp->joinInPlace(*temp2, tempIndex, &eachRowOnce)) {
     if (!eachRowOnce) temp->normalize();

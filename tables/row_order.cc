@@ -165,8 +165,8 @@ class Leveller {
 
 }  // namespace
 
-bool normalizeRows(RowList& rows) {
-  if (rows.size() <= 1) return true;
+void normalizeRows(RowList& rows) {
+  if (rows.size() <= 1) return;
   // Everything that can run out of memory happens before any row changes
   // hands.
   std::vector<Entry> entries(rows.size());
@@ -184,7 +184,6 @@ bool normalizeRows(RowList& rows) {
     }
   }
   rows.resize(kept);
-  return true;
 }
 
 }  // namespace tablog

@@ -17,14 +17,14 @@ namespace tablog {
 
 // Puts `rows` into the settled order of the list as it stands and frees
 // each row equal to the row before it there. Rows of any widths and kinds
-// are accepted. Returns true: normalising the result again changes
-// nothing. If memory runs out, std::bad_alloc leaves every row in `rows`.
-bool normalizeRows(RowList& rows);
+// are accepted; normalising the result again changes nothing. If memory
+// runs out, std::bad_alloc leaves every row in `rows`.
+void normalizeRows(RowList& rows);
 
 // The last `pending` rows of `rows` were appended one at a time, each
 // append followed by normalising the whole list. The settled list is the
 // same as that of the whole list at once, so this is normalizeRows.
-inline bool settlePending(RowList& rows, std::size_t /*pending*/) { return normalizeRows(rows); }
+inline void settlePending(RowList& rows, std::size_t /*pending*/) { normalizeRows(rows); }
 
 }  // namespace tablog
 

@@ -41,7 +41,7 @@ std::vector<std::string> SortedTable::splitCondition(std::string_view condition)
   return fields;
 }
 
-bool SortedTable::normalize(DataTable& table) { return normalizeRows(rowsOf(table)); }
+void SortedTable::normalize(DataTable& table) { normalizeRows(rowsOf(table)); }
 
 DataCol* SortedTable::newRow() { return new DataCol(header()); }
 
@@ -78,14 +78,10 @@ DataTable* SortedTable::projectByIndices(const std::vector<int>& positions) {
   return result;
 }
 
-std::vector<int> SortedTable::positionsOf(const std::vector<std::string>& names) const {
-  return positionsOfNames(names);
-}
-
 DataTable* SortedTable::projectByNames(const std::vector<std::string>& names) {
   // The base projection by names is the projection by positions, which
   // normalises, normalised once more: the second time changes nothing.
-  DataTable* result = DataTable::projectByIndices(positionsOf(names));
+  DataTable* result = DataTable::projectByIndices(positionsOfNames(names));
   normalize(*result);
   return result;
 }

@@ -30,9 +30,8 @@ class SortedTable : public DataTable {
   ~SortedTable() override = default;
 
   // Sorts `table`'s rows and removes each row equal to its predecessor.
-  // Returns true when normalising again is known to change nothing.
-  static bool normalize(DataTable& table);
-  bool normalize() { return normalize(*this); }
+  static void normalize(DataTable& table);
+  void normalize() { normalize(*this); }
 
   // A row of Null fields named after this table's columns. The caller owns
   // it until it hands it to insertRow.
@@ -79,8 +78,6 @@ class SortedTable : public DataTable {
   std::vector<std::string> splitCondition(std::string_view condition) const;
 
  private:
-  // The header positions of the listed names, as projectByNames finds them.
-  std::vector<int> positionsOf(const std::vector<std::string>& names) const;
   // The positions of the condition's open fields, in increasing order.
   std::vector<int> openPositions(const std::string& condition) const;
   // filter's rows and columns, not yet normalised.
