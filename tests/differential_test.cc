@@ -26,6 +26,7 @@ namespace {
 
 using testing::Gen;
 using testing::iterations;
+using testing::shown;
 
 // Literals: quoted texts (one with a comma inside, one unclosed), plain
 // numbers (with equal-number spellings), plain words (all read as 0) and
@@ -220,22 +221,6 @@ literal::Table buildOracle(const TableCase& c) {
   }
   for (const std::string& text : c.inserted) literal::insertRowText(t, text);
   return t;
-}
-
-// The printed table followed by the field names of its rows.
-std::string shown(DataTable& t) {
-  std::ostringstream out;
-  out << t << "--\n";
-  for (DataCol* row = t.firstRow(); !t.atEnd(); row = t.nextRow()) {
-    out << "[";
-    for (int i = 0; i < row->size(); ++i) out << (i > 0 ? "|" : "") << row->nameAt(i);
-    out << "]\n";
-  }
-  return out.str();
-}
-
-std::string shown(const literal::Table& t) {
-  return literal::printed(t) + "--\n" + literal::fieldNames(t);
 }
 
 ::testing::AssertionResult same(DataTable& product, const literal::Table& oracle,

@@ -24,6 +24,7 @@ namespace tablog {
 namespace {
 
 using testing::Gen;
+using testing::shown;
 
 const std::vector<std::string> kValues = {"1", "7", "07", "x", "'a'", "'7'", "''", ""};
 
@@ -63,21 +64,6 @@ std::vector<std::string> pickRowTexts(Gen& gen, int rows, int columns) {
     texts.push_back(text);
   }
   return texts;
-}
-
-std::string shown(DataTable& t) {
-  std::ostringstream out;
-  out << t << "--\n";
-  for (DataCol* row = t.firstRow(); !t.atEnd(); row = t.nextRow()) {
-    out << "[";
-    for (int i = 0; i < row->size(); ++i) out << (i > 0 ? "|" : "") << row->nameAt(i);
-    out << "]\n";
-  }
-  return out.str();
-}
-
-std::string shown(const literal::Table& t) {
-  return literal::printed(t) + "--\n" + literal::fieldNames(t);
 }
 
 TEST(JoinInPlaceTest, ChainMatchesTheLiteralJoin) {

@@ -1,13 +1,18 @@
 // What the randomized differential tests share: a seeded generator of
-// small choices, and the number of cases a build runs (builds with the
-// address sanitizer run a tenth, other unoptimised builds a third).
+// small choices, the number of cases a build runs (builds with the address
+// sanitizer run a tenth, other unoptimised builds a third), and one text
+// for a table and its literal twin that tells every difference.
 #ifndef TABLOG_TESTS_RANDOM_CASES_H_
 #define TABLOG_TESTS_RANDOM_CASES_H_
 
 #include <cstdint>
 #include <random>
+#include <sstream>
 #include <string>
 #include <vector>
+
+#include "tables/data_table.h"
+#include "tests/literal_oracle.h"
 
 namespace tablog::testing {
 
@@ -47,6 +52,22 @@ class Gen {
  private:
   std::mt19937 rng_;
 };
+
+// The printed table followed by the field names of its rows. Walks `t`.
+inline std::string shown(DataTable& t) {
+  std::ostringstream out;
+  out << t << "--\n";
+  for (DataCol* row = t.firstRow(); !t.atEnd(); row = t.nextRow()) {
+    out << "[";
+    for (int i = 0; i < row->size(); ++i) out << (i > 0 ? "|" : "") << row->nameAt(i);
+    out << "]\n";
+  }
+  return out.str();
+}
+
+inline std::string shown(const literal::Table& t) {
+  return literal::printed(t) + "--\n" + literal::fieldNames(t);
+}
 
 }  // namespace tablog::testing
 
