@@ -1,6 +1,9 @@
 // ValueList: the values of one row, in field order. Up to kInline values
 // live inside the list itself, so the usual row of a few columns takes one
-// allocation (its DataCol) instead of two.
+// allocation (its DataCol) instead of two. A wider row keeps its values in
+// one heap block that records its own capacity. The list is 40 bytes: a
+// word of size and place, and room for three 12-byte values (or, once they
+// have left, the block's address).
 #ifndef TABLOG_ROWS_VALUE_LIST_H_
 #define TABLOG_ROWS_VALUE_LIST_H_
 
@@ -8,6 +11,7 @@
 #include <cassert>
 #include <cstddef>
 #include <cstdint>
+#include <cstring>
 #include <new>
 #include <string_view>
 #include <utility>
@@ -24,17 +28,20 @@ class ValueList {
   explicit ValueList(std::size_t n) {
     reserve(n);
     for (std::size_t i = 0; i < n; ++i) new (data() + i) DataValue();
-    size_ = static_cast<std::uint32_t>(n);
+    setSize(n);
   }
   // If a value's text cannot be allocated, the values copied so far and the
   // block are freed before std::bad_alloc goes on.
   ValueList(const ValueList& other) {
     try {
-      reserve(other.size_);
-      for (; size_ < other.size_; ++size_) new (data() + size_) DataValue(other[size_]);
+      reserve(other.size());
+      for (std::size_t i = 0; i < other.size(); ++i) {
+        new (data() + i) DataValue(other[i]);
+        setSize(i + 1);
+      }
     } catch (...) {
       clear();
-      if (onHeap()) ::operator delete(heap_);
+      freeBlock();
       throw;
     }
   }
@@ -47,30 +54,30 @@ class ValueList {
   }
   ~ValueList() {
     clear();
-    if (onHeap()) ::operator delete(heap_);
+    freeBlock();
   }
 
-  std::size_t size() const { return size_; }
+  std::size_t size() const { return word_ & kSizeMask; }
   // REQUIRES: i < size().
   DataValue& operator[](std::size_t i) {
-    assert(i < size_);
+    assert(i < size());
     return data()[i];
   }
   const DataValue& operator[](std::size_t i) const {
-    assert(i < size_);
+    assert(i < size());
     return data()[i];
   }
 
   void push_back(const DataValue& v) {
     DataValue copy(v);  // `v` may be one of ours
-    reserve(size_ + 1);
-    new (data() + size_) DataValue(std::move(copy));
-    ++size_;
+    reserve(size() + 1);
+    new (data() + size()) DataValue(std::move(copy));
+    setSize(size() + 1);
   }
   void emplace_back(std::string_view literal) {
-    reserve(size_ + 1);
-    new (data() + size_) DataValue(literal);
-    ++size_;
+    reserve(size() + 1);
+    new (data() + size()) DataValue(literal);
+    setSize(size() + 1);
   }
   // Keeps the values at `positions` (increasing; those past the end are
   // skipped), in that order; the others are destroyed. Values that fit in
@@ -78,55 +85,90 @@ class ValueList {
   void keep(const std::vector<int>& positions) {
     std::size_t j = 0;
     for (int p : positions) {
-      if (p < 0 || static_cast<std::size_t>(p) >= size_) continue;
+      if (p < 0 || static_cast<std::size_t>(p) >= size()) continue;
       if (j != static_cast<std::size_t>(p)) data()[j] = std::move(data()[p]);
       ++j;
     }
-    for (std::size_t i = j; i < size_; ++i) data()[i].~DataValue();
-    size_ = static_cast<std::uint32_t>(j);
-    if (onHeap() && size_ <= kInline) {
-      DataValue* block = heap_;  // the inline values overwrite the pointer
-      capacity_ = kInline;
-      for (std::size_t i = 0; i < size_; ++i) {
-        new (data() + i) DataValue(std::move(block[i]));
-        block[i].~DataValue();
-      }
-      ::operator delete(block);
-    }
+    for (std::size_t i = j; i < size(); ++i) data()[i].~DataValue();
+    setSize(j);
+    if (onHeap() && j <= kInline) moveInline();
   }
   // Removes value i; later values move down. REQUIRES: i < size().
   void erase(std::size_t i) {
-    assert(i < size_);
-    for (; i + 1 < size_; ++i) data()[i] = std::move(data()[i + 1]);
-    data()[--size_].~DataValue();
+    assert(i < size());
+    for (; i + 1 < size(); ++i) data()[i] = std::move(data()[i + 1]);
+    data()[size() - 1].~DataValue();
+    setSize(size() - 1);
   }
 
  private:
-  static constexpr std::uint32_t kInline = 3;
+  static constexpr std::size_t kInline = 3;
+  static constexpr std::uint32_t kOnHeap = std::uint32_t{1} << 31;
+  static constexpr std::uint32_t kSizeMask = kOnHeap - 1;
+  // A heap block: its capacity, then the values.
+  static constexpr std::size_t kBlockHeader = alignof(DataValue) > sizeof(std::uint32_t)
+                                                  ? alignof(DataValue)
+                                                  : sizeof(std::uint32_t);
 
-  bool onHeap() const { return capacity_ > kInline; }
-  DataValue* data() { return onHeap() ? heap_ : reinterpret_cast<DataValue*>(inline_); }
+  bool onHeap() const { return (word_ & kOnHeap) != 0; }
+  void setSize(std::size_t n) {
+    assert(n <= kSizeMask);
+    word_ = (word_ & kOnHeap) | static_cast<std::uint32_t>(n);
+  }
+  unsigned char* block() const {
+    unsigned char* b;
+    std::memcpy(&b, room_, sizeof b);
+    return b;
+  }
+  std::size_t capacity() const {
+    if (!onHeap()) return kInline;
+    std::uint32_t c;
+    std::memcpy(&c, block(), sizeof c);
+    return c;
+  }
+  DataValue* data() {
+    return reinterpret_cast<DataValue*>(onHeap() ? block() + kBlockHeader : room_);
+  }
   const DataValue* data() const {
-    return onHeap() ? heap_ : reinterpret_cast<const DataValue*>(inline_);
+    return reinterpret_cast<const DataValue*>(onHeap() ? block() + kBlockHeader : room_);
   }
   void clear() {
-    for (std::size_t i = 0; i < size_; ++i) data()[i].~DataValue();
-    size_ = 0;
+    for (std::size_t i = 0; i < size(); ++i) data()[i].~DataValue();
+    setSize(0);
+  }
+  void freeBlock() {
+    if (onHeap()) ::operator delete(block());
+    word_ &= kSizeMask;
   }
   // A few values past the inline ones fit exactly: rows of four to six
   // columns are common and stay that wide. Wider rows double.
   void reserve(std::size_t n) {
-    if (n <= capacity_) return;
-    std::size_t capacity =
-        n <= 2 * kInline ? n : std::max<std::size_t>(n, 2 * static_cast<std::size_t>(capacity_));
-    auto* fresh = static_cast<DataValue*>(::operator new(capacity * sizeof(DataValue)));
-    for (std::size_t i = 0; i < size_; ++i) {
-      new (fresh + i) DataValue(std::move(data()[i]));
+    std::size_t have = capacity();
+    if (n <= have) return;
+    std::size_t capacity = n <= 2 * kInline ? n : std::max(n, 2 * have);
+    auto* fresh =
+        static_cast<unsigned char*>(::operator new(kBlockHeader + capacity * sizeof(DataValue)));
+    auto c = static_cast<std::uint32_t>(capacity);
+    std::memcpy(fresh, &c, sizeof c);
+    auto* values = reinterpret_cast<DataValue*>(fresh + kBlockHeader);
+    for (std::size_t i = 0; i < size(); ++i) {
+      new (values + i) DataValue(std::move(data()[i]));
       data()[i].~DataValue();
     }
-    if (onHeap()) ::operator delete(heap_);
-    heap_ = fresh;
-    capacity_ = static_cast<std::uint32_t>(capacity);
+    freeBlock();
+    std::memcpy(room_, &fresh, sizeof fresh);
+    word_ |= kOnHeap;
+  }
+  // Brings the values (at most kInline) back from the heap block.
+  void moveInline() {
+    unsigned char* b = block();  // the inline values overwrite its address
+    auto* from = reinterpret_cast<DataValue*>(b + kBlockHeader);
+    word_ &= kSizeMask;
+    for (std::size_t i = 0; i < size(); ++i) {
+      new (data() + i) DataValue(std::move(from[i]));
+      from[i].~DataValue();
+    }
+    ::operator delete(b);
   }
   void swap(ValueList& other) {
     // Both lists are moved value by value through a third one, since inline
@@ -136,34 +178,29 @@ class ValueList {
     takeFrom(other);
     other.takeFrom(tmp);
   }
-  // Makes this (empty, inline) list hold `other`'s values; `other` ends
-  // empty and inline.
+  // Makes this list hold `other`'s values; `other` ends empty and inline.
   void takeFrom(ValueList& other) {
     clear();
-    if (onHeap()) ::operator delete(heap_);
-    capacity_ = kInline;
+    freeBlock();
     if (other.onHeap()) {
-      heap_ = other.heap_;
-      capacity_ = other.capacity_;
-      size_ = other.size_;
+      std::memcpy(room_, other.room_, sizeof(unsigned char*));
+      word_ = other.word_;
     } else {
-      for (std::size_t i = 0; i < other.size_; ++i) {
+      for (std::size_t i = 0; i < other.size(); ++i) {
         new (data() + i) DataValue(std::move(other.data()[i]));
         other.data()[i].~DataValue();
       }
-      size_ = other.size_;
+      word_ = other.word_;
     }
-    other.size_ = 0;
-    other.capacity_ = kInline;
+    other.word_ = 0;
   }
 
-  std::uint32_t size_ = 0;
-  std::uint32_t capacity_ = kInline;
-  union {
-    DataValue* heap_;
-    alignas(DataValue) unsigned char inline_[kInline * sizeof(DataValue)];
-  };
+  std::uint32_t word_ = 0;  // the size, and kOnHeap when the values are in a block
+  alignas(DataValue) unsigned char room_[kInline * sizeof(DataValue)];
 };
+
+static_assert(sizeof(DataValue) == 12 && sizeof(ValueList) == 40,
+              "a row of three values is 56 bytes");
 
 }  // namespace tablog
 

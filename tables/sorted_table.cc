@@ -173,17 +173,16 @@ SortedTable* SortedTable::unionWith(DataTable& other) {
 
 void SortedTable::uniteTaking(DataTable& other) {
   if (other.columnCount() != columnCount()) return;
-  RowList& theirs = rowsOf(other);
-  RowList added;
-  for (auto& row : theirs) {
+  // The rows change in place, and their list becomes the added list.
+  RowList added = std::move(rowsOf(other));
+  rowsOf(other).clear();
+  for (auto& row : added) {
     if (row->size() == columnCount()) {
       row->shareNames(header());  // what newRow would name them
-      added.push_back(std::move(row));
     } else {
-      added.push_back(rowFrom(*row));
+      row = rowFrom(*row);
     }
   }
-  theirs.clear();
   unite(std::move(added));
 }
 
@@ -198,8 +197,12 @@ void SortedTable::unite(RowList added) {
   // normalised once more, which changes nothing: the settled list of the
   // whole is what one-by-one insertion gives.
   RowList& all = rows();
-  all.reserve(all.size() + added.size());
-  for (auto& row : added) all.push_back(std::move(row));
+  if (all.empty()) {
+    all.swap(added);
+  } else {
+    all.reserve(all.size() + added.size());
+    for (auto& row : added) all.push_back(std::move(row));
+  }
   normalizeRows(all);
 }
 
