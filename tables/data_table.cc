@@ -1,5 +1,6 @@
 // Construction, copying, the row cursor, column and row editing, the
-// projections and the join of plain tables, and their printed form.
+// projections of plain tables, and their printed form. The join is in
+// tables/join.cc.
 //
 // Rows normally share the header's list of names. Every operation that
 // changes names gives each distinct old list one new list, so a table of
@@ -9,8 +10,6 @@
 
 #include <algorithm>
 #include <new>
-#include <unordered_map>
-#include <unordered_set>
 #include <utility>
 
 #include "tables/name_index.h"
@@ -70,45 +69,6 @@ int firstIndex(const Names& names, std::string_view name) {
   return it == names.end() ? -1 : static_cast<int>(it - names.begin());
 }
 
-// Where a row keeps the value of a column of its table, the column given by
-// its header position: the row's first field of the column's name, else (a
-// row whose names drifted from a header with repeated names) the header's
-// first position of the name, else nowhere (-1).
-class FieldFinder {
- public:
-  FieldFinder(const SharedNames& header, const NameIndex& headerIndex, std::vector<int> wanted)
-      : header_(header), wanted_(std::move(wanted)) {
-    headerPos_.reserve(wanted_.size());
-    for (int p : wanted_) headerPos_.push_back(headerIndex.firstOf(p));
-  }
-  // Positions in `row` of the wanted columns, in their order.
-  const std::vector<int>& positions(const DataCol& row) {
-    // A row named by the header list itself finds each name where the
-    // header has it first.
-    if (row.sharedNames() == header_) return headerPos_;
-    if (row.sharedNames() != names_) {
-      names_ = row.sharedNames();
-      positions_.clear();
-      NameIndex index(names_);
-      for (std::size_t i = 0; i < wanted_.size(); ++i) {
-        int p = index.find(nameOf(wanted_[i]));
-        if (p < 0) p = headerPos_[i] < row.size() ? headerPos_[i] : -1;
-        positions_.push_back(p);
-      }
-    }
-    return positions_;
-  }
-
- private:
-  const std::string& nameOf(int p) const { return (*header_)[static_cast<std::size_t>(p)]; }
-
-  SharedNames header_;
-  std::vector<int> wanted_;
-  std::vector<int> headerPos_;
-  SharedNames names_;  // the last list of row names seen, held so its address stays unique
-  std::vector<int> positions_;
-};
-
 // Sorts pointers by address: a radix sort on the 48 bits that addresses
 // use, sixteen at a time.
 void sortByAddress(std::vector<DataCol*>& rows) {
@@ -130,61 +90,6 @@ void sortByAddress(std::vector<DataCol*>& rows) {
     rows.swap(buffer);
   }
 }
-
-bool sameRows(const RowList& a, const RowList& b) {
-  if (&a == &b) return true;
-  if (a.size() != b.size()) return false;
-  for (std::size_t i = 0; i < a.size(); ++i) {
-    if (!a[i]->equals(*b[i])) return false;
-  }
-  return true;
-}
-
-const DataValue& fieldOr(const DataCol& row, int position, const DataValue& fallback) {
-  return position >= 0 ? row.at(position) : fallback;
-}
-
-struct ValueHash {
-  std::size_t operator()(const DataValue* v) const {
-    return std::hash<std::string_view>()(v->text()) * 3 + v->kind();
-  }
-};
-struct ValueEq {
-  bool operator()(const DataValue* a, const DataValue* b) const { return a->equals(*b); }
-};
-
-// The join's index of the other table: per common column, the first row of
-// each value, and for every row the next row of the same value. Rows are
-// numbered by their place in the table.
-class ValueIndex {
- public:
-  // Indexes `rows` rows at `columns` columns; valueAt(s, c) is the value of
-  // row s at column c, which must stay where it is while the index lives.
-  template <class ValueAt>
-  ValueIndex(std::size_t columns, std::size_t rows, ValueAt valueAt)
-      : first_(columns), next_(columns, std::vector<std::uint32_t>(rows, kNone)) {
-    for (std::uint32_t s = static_cast<std::uint32_t>(rows); s-- > 0;) {
-      for (std::size_t c = 0; c < columns; ++c) {
-        auto [it, added] = first_[c].try_emplace(&valueAt(s, c), s);
-        if (!added) {
-          next_[c][s] = it->second;
-          it->second = s;
-        }
-      }
-    }
-  }
-  // Appends the rows whose value at column c equals `v`, in row order.
-  void appendMatches(std::size_t c, const DataValue& v, std::vector<std::uint32_t>& out) const {
-    auto it = first_[c].find(&v);
-    if (it == first_[c].end()) return;
-    for (std::uint32_t s = it->second; s != kNone; s = next_[c][s]) out.push_back(s);
-  }
-
- private:
-  static constexpr std::uint32_t kNone = ~std::uint32_t{0};
-  std::vector<std::unordered_map<const DataValue*, std::uint32_t, ValueHash, ValueEq>> first_;
-  std::vector<std::vector<std::uint32_t>> next_;
-};
 
 }  // namespace
 
@@ -257,6 +162,9 @@ RowList& DataTable::rows() const {
     std::size_t pending = pending_;
     pending_ = 0;
     settlePending(rows_, pending);
+    // A list that grew row by row may hold up to twice the room it needs;
+    // settled, it usually stays as it is for the rest of the run.
+    if (rows_.capacity() - rows_.size() > rows_.size() / 4) rows_.shrink_to_fit();
   }
   return rows_;
 }
@@ -467,220 +375,6 @@ void DataTable::setContents(SharedNames header, RowList rows) {
 }
 
 DataTable* DataTable::filter(const std::string&) { return this; }
-
-DataTable* DataTable::join(DataTable& other, std::string name) {
-  return joinRows(other, name, false);
-}
-
-DataTable* DataTable::joinRows(DataTable& other, const std::string& name, bool collapse) {
-  const Names& mine = *columns_;
-  const Names& theirs = *other.columns_;
-  const NameIndex mineIndex(columns_), theirsIndex(other.columns_);
-  // Columns by header position: this table's own and common ones, then the
-  // other table's own ones, each with its position in the result.
-  std::vector<int> own, common, otherOwn, resultPos(theirs.size(), -1);
-  auto result = std::make_unique<DataTable>(name, "");
-  Names& out = *result->columns_;
-  out.reserve(mine.size() + theirs.size());
-  for (std::size_t p = 0; p < mine.size(); ++p) {
-    (theirsIndex.find(mine[p]) >= 0 ? common : own).push_back(static_cast<int>(p));
-    out.push_back(mine[p]);
-  }
-  for (std::size_t q = 0; q < theirs.size(); ++q) {
-    // The common names are the names of this table that the other has.
-    if (mineIndex.find(theirs[q]) >= 0) continue;
-    otherOwn.push_back(static_cast<int>(q));
-    resultPos[q] = static_cast<int>(out.size());
-    out.push_back(theirs[q]);
-  }
-  const RowList& left = rows();
-  const RowList& right = other.rows();
-  if (common.empty() || left.empty() || right.empty()) return result.release();
-
-  // Each result field is set by name, so the last setting of the first
-  // field of a name wins; fields no setting reaches stay Null. This
-  // table's names come first in the result, so a name's first position
-  // there is its first position here; the other table's own names follow.
-  std::vector<int> fromLeft(out.size(), -1), fromRight(out.size(), -1);
-  std::vector<int> leftWanted(own);
-  leftWanted.insert(leftWanted.end(), common.begin(), common.end());
-  for (std::size_t i = 0; i < leftWanted.size(); ++i) {
-    fromLeft[static_cast<std::size_t>(mineIndex.firstOf(leftWanted[i]))] = static_cast<int>(i);
-  }
-  for (std::size_t i = 0; i < otherOwn.size(); ++i) {
-    int first = resultPos[static_cast<std::size_t>(theirsIndex.firstOf(otherOwn[i]))];
-    fromRight[static_cast<std::size_t>(first)] = static_cast<int>(i);
-  }
-  std::vector<int> commonThere;  // the common columns' positions in the other table
-  for (int p : common) commonThere.push_back(theirsIndex.find(mine[p]));
-  FieldFinder leftFields(columns_, mineIndex, leftWanted);
-  FieldFinder rightFields(other.columns_, theirsIndex, otherOwn);
-  FieldFinder leftCommon(columns_, mineIndex, common);
-  FieldFinder rightCommon(other.columns_, theirsIndex, commonThere);
-  const DataValue null;
-
-  constexpr std::size_t kFirstSettle = std::size_t{1} << 16;
-  std::size_t settleAt = kFirstSettle;
-  auto emit = [&](const DataCol& r, const DataCol& s, std::size_t times) {
-    const std::vector<int>& lp = leftFields.positions(r);
-    const std::vector<int>& rp = rightFields.positions(s);
-    auto row = std::make_unique<DataCol>(result->columns_);
-    for (std::size_t t = 0; t < out.size(); ++t) {
-      if (fromLeft[t] >= 0) {
-        row->setValueAt(static_cast<int>(t), fieldOr(r, lp[fromLeft[t]], null));
-      } else if (fromRight[t] >= 0) {
-        row->setValueAt(static_cast<int>(t), fieldOr(s, rp[fromRight[t]], null));
-      }
-    }
-    for (std::size_t i = 1; i < times; ++i)
-      result->rows_.push_back(std::make_unique<DataCol>(*row));
-    result->rows_.push_back(std::move(row));
-    if (collapse && result->rows_.size() >= settleAt) {
-      normalizeRows(result->rows_);
-      settleAt = std::max(kFirstSettle, 2 * result->rows_.size());
-    }
-  };
-
-  if (collapse && otherOwn.empty()) {
-    // Every row a row of this table yields is the same row: it is enough to
-    // know whether there is one.
-    if (sameRows(left, right) && mine == theirs) {
-      for (const auto& r : left) emit(*r, *right[0], 1);
-      return result.release();
-    }
-    std::vector<std::unordered_set<const DataValue*, ValueHash, ValueEq>> present(common.size());
-    for (const auto& s : right) {
-      const std::vector<int>& pos = rightCommon.positions(*s);
-      for (std::size_t c = 0; c < common.size(); ++c) present[c].insert(&fieldOr(*s, pos[c], null));
-    }
-    for (const auto& r : left) {
-      const std::vector<int>& pos = leftCommon.positions(*r);
-      for (std::size_t c = 0; c < common.size(); ++c) {
-        if (present[c].contains(&fieldOr(*r, pos[c], null))) {
-          emit(*r, *right[0], 1);
-          break;
-        }
-      }
-    }
-    return result.release();
-  }
-
-  const ValueIndex byValue(common.size(), right.size(),
-                           [&](std::uint32_t s, std::size_t c) -> const DataValue& {
-                             return fieldOr(*right[s], rightCommon.positions(*right[s])[c], null);
-                           });
-  std::vector<std::uint32_t> matches;
-  for (std::size_t i = 0; i < left.size(); ++i) {
-    if (i + kPrefetchDistance < left.size()) prefetchRow(left[i + kPrefetchDistance].get());
-    const auto& r = left[i];
-    const std::vector<int>& pos = leftCommon.positions(*r);
-    matches.clear();
-    for (std::size_t c = 0; c < common.size(); ++c) {
-      byValue.appendMatches(c, fieldOr(*r, pos[c], null), matches);
-    }
-    if (common.size() > 1) std::sort(matches.begin(), matches.end());
-    for (std::size_t i = 0; i < matches.size();) {
-      std::size_t j = i;
-      while (j < matches.size() && matches[j] == matches[i]) ++j;
-      emit(*r, *right[matches[i]], collapse ? 1 : j - i);
-      i = j;
-    }
-  }
-  return result.release();
-}
-
-bool DataTable::joinInPlace(DataTable& other, NameIndex& index, bool* eachRowOnce) {
-  bool once = false;
-  if (&other == this) return false;
-  RowList& left = rows();
-  const RowList& right = other.rows();
-  if (!index.indexes(columns_)) index = NameIndex(columns_);
-  if (!index.unique()) return false;
-  for (const auto& r : left) {
-    if (r->sharedNames() != columns_) return false;
-  }
-  // Held by this table, the index and every row: no one else sees it grow.
-  if (columns_.use_count() != static_cast<long>(left.size()) + 2) return false;
-  const NameIndex theirsIndex(other.columns_);
-  if (!theirsIndex.unique()) return false;
-  for (const auto& s : right) {
-    if (s->sharedNames() != other.columns_) return false;
-  }
-
-  // With unique names a row reads each column at the header's position,
-  // and the join's row for a pair is the left row followed by the other
-  // row's own columns.
-  const Names& theirs = *other.columns_;
-  std::vector<int> common, commonThere, otherOwn;
-  for (std::size_t q = 0; q < theirs.size(); ++q) {
-    int p = index.find(theirs[q]);
-    if (p >= 0) {
-      common.push_back(p);
-      commonThere.push_back(static_cast<int>(q));
-    } else {
-      otherOwn.push_back(static_cast<int>(q));
-    }
-  }
-  RowList joined;
-  std::vector<std::uint32_t> partners;  // per joined row, its row of `other`
-  if (!common.empty() && !left.empty() && !right.empty()) {
-    constexpr std::size_t kMostInPlace = std::size_t{1} << 16;
-    const ValueIndex byValue(common.size(), right.size(),
-                             [&](std::uint32_t s, std::size_t c) -> const DataValue& {
-                               return right[s]->at(commonThere[c]);
-                             });
-    // Each row's partners in the other table's order, each once; without
-    // own columns of the other table, one partner gives the same row.
-    std::vector<std::uint32_t> found;
-    std::vector<std::size_t> ends(left.size());
-    for (std::size_t i = 0; i < left.size(); ++i) {
-      std::size_t from = found.size();
-      for (std::size_t c = 0; c < common.size(); ++c) {
-        byValue.appendMatches(c, left[i]->at(common[c]), found);
-      }
-      if (common.size() > 1) {
-        std::sort(found.begin() + static_cast<std::ptrdiff_t>(from), found.end());
-        found.erase(std::unique(found.begin() + static_cast<std::ptrdiff_t>(from), found.end()),
-                    found.end());
-      }
-      if (otherOwn.empty() && found.size() > from) found.resize(from + 1);
-      ends[i] = found.size();
-      once = (i == 0 || once) && ends[i] == from + 1;
-      // A join that multiplies its rows is left to the join that settles
-      // them as it goes; nothing has changed yet.
-      if (found.size() > kMostInPlace + 4 * left.size()) return false;
-    }
-    // The copies are made before any row changes hands; a row without
-    // partners goes with the old list.
-    joined.reserve(found.size());
-    for (std::size_t i = 0, from = 0; i < left.size(); from = ends[i++]) {
-      if (ends[i] == from) continue;
-      joined.emplace_back();  // the row itself, below
-      for (std::size_t k = from + 1; k < ends[i]; ++k) {
-        joined.push_back(std::make_unique<DataCol>(*left[i]));
-      }
-    }
-    for (std::size_t i = 0, from = 0, at = 0; i < left.size(); from = ends[i++]) {
-      if (ends[i] == from) continue;
-      joined[at] = std::move(left[i]);
-      at += ends[i] - from;
-    }
-    partners = std::move(found);
-  }
-  RowList old = std::exchange(rows_, std::move(joined));
-  cursor_ = 0;
-  // Only this table, its rows and the index hold the header now.
-  Names& header = *columns_;
-  for (int q : otherOwn) {
-    header.push_back(theirs[static_cast<std::size_t>(q)]);
-    for (std::size_t k = 0; k < rows_.size(); ++k) {
-      rows_[k]->appendField(columns_, right[partners[k]]->at(q));
-    }
-  }
-  index.catchUp();
-  if (eachRowOnce != nullptr) *eachRowOnce = once;
-  return true;
-}
 
 void DataTable::writeTo(std::ostream& out, std::string& buffer) const {
   constexpr std::size_t kChunk = 1 << 16;
