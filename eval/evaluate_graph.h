@@ -40,11 +40,12 @@ class EvaluateGraph {
   // Evaluates a rule body from right to left and returns its result, the
   // working table "temp". The caller owns it.
   std::unique_ptr<SortedTable> evaluateBody(std::string_view body);
-  // Applies one term of a body: a condition (`isCondition` 1) is recorded
-  // in `assign`; an atom (0) is filtered into `temp2` and joined into
-  // `temp`.
+  // What a term of a body is.
+  enum class Term { Atom, Condition };
+  // Applies one term of a body: a condition is recorded in `assign`; an
+  // atom is filtered into `temp2` and joined into `temp`.
   void applyTerm(const std::string& name, const std::string& args, SortedTable* temp,
-                 SortedTable* temp2, SortedTable* assign, int isCondition);
+                 SortedTable* temp2, SortedTable* assign, Term term);
 
   const std::vector<SortedTable*>& tables() const { return tables_; }
   const std::vector<SortedTable*>& ruleTables() const { return ruleTables_; }
@@ -73,7 +74,7 @@ class EvaluateGraph {
   // `temp2Spent`, nothing reads temp2 before the next atom replaces it, so
   // the first atom's rows may move into temp instead of being copied.
   void applyTerm(const std::string& name, const std::string& args, SortedTable* temp,
-                 SortedTable* temp2, SortedTable* assign, int isCondition, NameIndex& tempIndex,
+                 SortedTable* temp2, SortedTable* assign, Term term, NameIndex& tempIndex,
                  bool temp2Spent);
   SortedTable* createTable(std::string name, std::string_view columnList,
                            std::vector<SortedTable*>& list, TablesByName& byName);

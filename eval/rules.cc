@@ -61,21 +61,21 @@ std::unique_ptr<SortedTable> EvaluateGraph::evaluateBody(std::string_view body) 
   SortedTable assign("assign", "X,Y");
   scanBody(body, [&](const BodyTerm& term) {
     applyTerm(std::string(term.name), std::string(term.args), temp.get(), &temp2, &assign,
-              term.isCondition ? 1 : 0, tempIndex, true);
+              term.isCondition ? Term::Condition : Term::Atom, tempIndex, true);
   });
   return temp;
 }
 
 void EvaluateGraph::applyTerm(const std::string& name, const std::string& args, SortedTable* temp,
-                              SortedTable* temp2, SortedTable* assign, int isCondition) {
+                              SortedTable* temp2, SortedTable* assign, Term term) {
   NameIndex tempIndex;
-  applyTerm(name, args, temp, temp2, assign, isCondition, tempIndex, false);
+  applyTerm(name, args, temp, temp2, assign, term, tempIndex, false);
 }
 
 void EvaluateGraph::applyTerm(const std::string& name, const std::string& args, SortedTable* temp,
-                              SortedTable* temp2, SortedTable* assign, int isCondition,
+                              SortedTable* temp2, SortedTable* assign, Term term,
                               NameIndex& tempIndex, bool temp2Spent) {
-  if (isCondition == 1) {
+  if (term == Term::Condition) {
     SortedTable::insertRowText(name + "," + args, assign);
     return;
   }

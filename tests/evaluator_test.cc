@@ -219,10 +219,10 @@ class ApplyTermTest : public testing::Test {
   }
 
   void Atom(const std::string& name, const std::string& args) {
-    graph_.applyTerm(name, args, &temp_, &temp2_, &assign_, 0);
+    graph_.applyTerm(name, args, &temp_, &temp2_, &assign_, EvaluateGraph::Term::Atom);
   }
   void Condition(const std::string& name, const std::string& args) {
-    graph_.applyTerm(name, args, &temp_, &temp2_, &assign_, 1);
+    graph_.applyTerm(name, args, &temp_, &temp2_, &assign_, EvaluateGraph::Term::Condition);
   }
 
   static constexpr const char* kEmpty = "assign(X,Y)\n";
