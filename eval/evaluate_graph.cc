@@ -6,11 +6,13 @@
 namespace tablog {
 
 EvaluateGraph::EvaluateGraph()
-    : store_(std::make_shared<std::vector<std::unique_ptr<SortedTable>>>()) {}
+    : rowStore_(std::make_shared<RowStore>(sizeof(DataCol))),
+      store_(std::make_shared<std::vector<std::unique_ptr<SortedTable>>>()) {}
 
 SortedTable* EvaluateGraph::createTable(std::string name, std::string_view columnList,
                                         std::vector<SortedTable*>& list, TablesByName& byName) {
   store_->push_back(std::make_unique<SortedTable>(name, columnList));
+  store_->back()->setRowStore(rowStore_);
   list.push_back(store_->back().get());
   byName.try_emplace(std::move(name), list.back());  // an earlier table of the name stays first
   return list.back();

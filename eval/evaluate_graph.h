@@ -78,6 +78,8 @@ class EvaluateGraph {
                  bool temp2Spent);
   SortedTable* createTable(std::string name, std::string_view columnList,
                            std::vector<SortedTable*>& list, TablesByName& byName);
+  // The blocks every row of this evaluator's tables is made in.
+  std::shared_ptr<RowStore> rowStore_;
   // Every table this evaluator and its copies have made.
   std::shared_ptr<std::vector<std::unique_ptr<SortedTable>>> store_;
   std::vector<SortedTable*> tables_;      // declared, in script order

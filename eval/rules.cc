@@ -59,6 +59,7 @@ std::unique_ptr<SortedTable> EvaluateGraph::evaluateBody(std::string_view body) 
   NameIndex tempIndex;
   SortedTable temp2("temp2", "");
   SortedTable assign("assign", "X,Y");
+  for (SortedTable* t : {temp.get(), &temp2, &assign}) t->setRowStore(rowStore_);
   scanBody(body, [&](const BodyTerm& term) {
     applyTerm(std::string(term.name), std::string(term.args), temp.get(), &temp2, &assign,
               term.isCondition ? Term::Condition : Term::Atom, tempIndex, true);

@@ -17,7 +17,7 @@ Names& DataCol::ownNames() {
 
 void DataCol::addField(std::string_view name, std::string_view literal) {
   ownNames().emplace_back(name);
-  values_.emplace_back(literal);
+  values_.emplace_back(literal, store());
 }
 
 int DataCol::indexOf(std::string_view name) const {
@@ -59,7 +59,7 @@ void DataCol::removeAt(int i) {
 void DataCol::appendField(SharedNames names, const DataValue& v) {
   assert(names->size() == values_.size() + 1);
   names_ = std::move(names);
-  values_.push_back(v);
+  values_.push_back(v, store());
 }
 
 void DataCol::removeFieldAt(int i, SharedNames names) {
@@ -74,9 +74,9 @@ void DataCol::keepFields(const std::vector<int>& positions, SharedNames names) {
   names_ = std::move(names);
 }
 
-std::unique_ptr<DataCol> DataCol::project(const std::vector<int>& positions,
-                                          SharedNames names) const {
-  auto row = std::make_unique<DataCol>(std::move(names));
+std::unique_ptr<DataCol> DataCol::project(const std::vector<int>& positions, SharedNames names,
+                                          RowStore* store) const {
+  auto row = make(store, std::move(names));
   std::size_t j = 0;
   for (int p : positions) {
     if (p >= 0 && p < size() && j < row->values_.size()) row->values_[j++] = values_[p];

@@ -10,12 +10,14 @@
 
 #include <cassert>
 #include <memory>
+#include <new>
 #include <ostream>
 #include <string>
 #include <string_view>
 #include <vector>
 
 #include "rows/data_value.h"
+#include "rows/row_store.h"
 #include "rows/shared_names.h"
 #include "rows/value_list.h"
 
@@ -29,6 +31,34 @@ class DataCol {
   DataCol(const DataCol& other) = default;
   DataCol& operator=(const DataCol& other) = default;
   virtual ~DataCol() = default;
+
+  // A new row made as DataCol(args...) would be, in a slot of `store` when
+  // there is one, else on the heap. Either way it is freed by delete.
+  template <class... Args>
+  static std::unique_ptr<DataCol> make(RowStore* store, Args&&... args) {
+    if (store == nullptr) return std::make_unique<DataCol>(std::forward<Args>(args)...);
+    void* slot = store->allocate();
+    DataCol* row;
+    try {
+      row = new (slot) DataCol(std::forward<Args>(args)...);
+    } catch (...) {
+      RowStore::release(slot);
+      throw;
+    }
+    row->values_.setMark(true);
+    return std::unique_ptr<DataCol>(row);
+  }
+  // A row in a store's slot goes back to its block.
+  static void operator delete(DataCol* row, std::destroying_delete_t) {
+    bool inStore = row->values_.marked();
+    row->~DataCol();
+    if (inStore) {
+      RowStore::release(row);
+    } else {
+      ::operator delete(row);
+    }
+  }
+  static void operator delete(void* row) { ::operator delete(row); }
 
   // Appends a field named `name` whose value is parsed from `literal`.
   // No check for an existing field of that name.
@@ -86,7 +116,9 @@ class DataCol {
   void removeFieldAt(int i, SharedNames names);
   // A new row of the fields at `positions` (increasing; positions out of
   // range are skipped) named by `names`, which has one entry per kept field.
-  std::unique_ptr<DataCol> project(const std::vector<int>& positions, SharedNames names) const;
+  // The row is made in `store` when there is one.
+  std::unique_ptr<DataCol> project(const std::vector<int>& positions, SharedNames names,
+                                   RowStore* store = nullptr) const;
   // What project gives, made of this row: the kept values move.
   // REQUIRES: `names` has one entry per kept field.
   void keepFields(const std::vector<int>& positions, SharedNames names);
@@ -111,6 +143,9 @@ class DataCol {
  private:
   // A private copy of the names, made before the first change.
   Names& ownNames();
+  // The store of this row's slot, which its value block comes from too;
+  // nullptr for a row on the heap or whose store is gone.
+  RowStore* store() const { return values_.marked() ? RowStore::ownerOf(this) : nullptr; }
 
   SharedNames names_;
   ValueList values_;

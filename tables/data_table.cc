@@ -107,12 +107,13 @@ DataTable::DataTable(std::string name, std::string_view columnList)
   if (!current.empty()) columns_->push_back(current);
 }
 
-DataTable::DataTable(const DataTable& source) : name_(source.name_), columns_(source.columns_) {
+DataTable::DataTable(const DataTable& source)
+    : name_(source.name_), columns_(source.columns_), store_(source.store_) {
   const RowList& from = source.rows();
   rows_.reserve(from.size());
   for (std::size_t i = 0; i < from.size(); ++i) {
     if (i + kPrefetchDistance < from.size()) prefetchRow(from[i + kPrefetchDistance].get());
-    rows_.push_back(std::make_unique<DataCol>(*from[i]));
+    rows_.push_back(DataCol::make(store_.get(), *from[i]));
   }
 }
 
@@ -123,7 +124,7 @@ DataTable& DataTable::operator=(const DataTable& source) {
   copy.reserve(from.size());
   for (std::size_t i = 0; i < from.size(); ++i) {
     if (i + kPrefetchDistance < from.size()) prefetchRow(from[i + kPrefetchDistance].get());
-    copy.push_back(std::make_unique<DataCol>(*from[i]));
+    copy.push_back(DataCol::make(store_ != nullptr ? store_.get() : source.store_.get(), *from[i]));
   }
   columns_ = source.columns_;
   rows_ = std::move(copy);
@@ -275,7 +276,7 @@ void DataTable::renameColumnAt(unsigned position, const std::string& newName) {
 
 DataCol* DataTable::appendRow() {
   RowList& all = rows();
-  all.push_back(std::make_unique<DataCol>(columns_));
+  all.push_back(DataCol::make(store_.get(), columns_));
   return all.back().get();
 }
 
@@ -327,7 +328,7 @@ DataTable* DataTable::projectRows(const std::vector<const DataCol*>& from,
   result->rows_.reserve(from.size());
   for (std::size_t i = 0; i < from.size(); ++i) {
     if (i + kPrefetchDistance < from.size()) prefetchRow(from[i + kPrefetchDistance]);
-    result->rows_.push_back(from[i]->project(kept, names.of(*from[i])));
+    result->rows_.push_back(from[i]->project(kept, names.of(*from[i]), store_.get()));
   }
   return result.release();
 }
@@ -358,6 +359,7 @@ std::vector<int> DataTable::keptPositions(const std::vector<int>& positions) con
 
 DataTable* DataTable::projectHeader(const std::vector<int>& kept) const {
   auto result = std::make_unique<DataTable>(name_, "");
+  result->store_ = store_;
   for (int p : kept) result->columns_->push_back((*columns_)[p]);
   return result.release();
 }

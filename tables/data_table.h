@@ -100,6 +100,13 @@ class DataTable {
   // values move rather than being copied, and the rows keep their order.
   void keepColumnsNamed(const std::vector<std::string>& names);
 
+  // The store whose blocks hold the rows this table makes, and the rows of
+  // the tables it makes (results of projections, joins and filters share
+  // it). Without one, rows are made on the heap. A table made by the
+  // constructor has none; copies share their source's.
+  void setRowStore(std::shared_ptr<RowStore> store) { store_ = std::move(store); }
+  const std::shared_ptr<RowStore>& rowStore() const { return store_; }
+
   // Like assignment from `source`, but takes its header and rows over
   // instead of copying them; `source` is left without rows. For results
   // that are discarded right after.
@@ -158,6 +165,7 @@ class DataTable {
   mutable RowList rows_;
   mutable std::size_t pending_ = 0;
   std::size_t cursor_ = 0;
+  std::shared_ptr<RowStore> store_;
 };
 
 // Writes the printed form of `table`, each line ended by a line feed.

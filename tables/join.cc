@@ -226,19 +226,20 @@ struct JoinPlan {
 class RowMaker {
  public:
   RowMaker(const JoinPlan& plan, const SharedNames& mine, const SharedNames& theirs,
-           SharedNames header, RowList& out, bool settle)
+           SharedNames header, RowList& out, RowStore* store, bool settle)
       : plan_(plan),
         leftFields_(mine, plan.mineIndex, plan.leftWanted),
         rightFields_(theirs, plan.theirsIndex, plan.otherOwn),
         header_(std::move(header)),
         out_(out),
+        store_(store),
         settle_(settle) {}
 
   // Appends the row of the pair (r, s) `times` times.
   void add(const DataCol& r, const DataCol& s, std::size_t times) {
     const std::vector<int>& lp = leftFields_.positions(r);
     const std::vector<int>& rp = rightFields_.positions(s);
-    auto row = std::make_unique<DataCol>(header_);
+    auto row = DataCol::make(store_, header_);
     for (std::size_t t = 0; t < plan_.header.size(); ++t) {
       if (plan_.fromLeft[t] >= 0) {
         row->setValueAt(static_cast<int>(t), fieldOr(r, lp[plan_.fromLeft[t]], null_));
@@ -246,7 +247,7 @@ class RowMaker {
         row->setValueAt(static_cast<int>(t), fieldOr(s, rp[plan_.fromRight[t]], null_));
       }
     }
-    for (std::size_t i = 1; i < times; ++i) out_.push_back(std::make_unique<DataCol>(*row));
+    for (std::size_t i = 1; i < times; ++i) out_.push_back(DataCol::make(store_, *row));
     out_.push_back(std::move(row));
     if (settle_ && out_.size() >= settleAt_) {
       normalizeRows(out_);
@@ -261,6 +262,7 @@ class RowMaker {
   FieldFinder leftFields_, rightFields_;
   SharedNames header_;
   RowList& out_;
+  RowStore* store_;
   bool settle_;
   std::size_t settleAt_ = kFirstSettle;
   const DataValue null_;
@@ -276,11 +278,13 @@ DataTable* DataTable::joinRows(DataTable& other, const std::string& name, bool c
   const JoinPlan plan(columns_, other.columns_);
   auto result = std::make_unique<DataTable>(name, "");
   *result->columns_ = plan.header;
+  result->store_ = store_;
   const RowList& left = rows();
   const RowList& right = other.rows();
   if (plan.common.empty() || left.empty() || right.empty()) return result.release();
 
-  RowMaker maker(plan, columns_, other.columns_, result->columns_, result->rows_, collapse);
+  RowMaker maker(plan, columns_, other.columns_, result->columns_, result->rows_, store_.get(),
+                 collapse);
   // With `collapse` and no own columns of the other table, every row a row
   // of this table yields is the same row: it is enough to know whether
   // there is one, and a table joined with its equal yields its own rows.
@@ -399,7 +403,7 @@ bool DataTable::joinInPlace(DataTable& other, NameIndex& index, bool* eachRowOnc
       if (ends[i] == from) continue;
       joined.emplace_back();  // the row itself, below
       for (std::size_t k = from + 1; k < ends[i]; ++k) {
-        joined.push_back(std::make_unique<DataCol>(*left[i]));
+        joined.push_back(DataCol::make(store_.get(), *left[i]));
       }
     }
     for (std::size_t i = 0, from = 0, at = 0; i < left.size(); from = ends[i++]) {

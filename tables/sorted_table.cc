@@ -43,7 +43,7 @@ std::vector<std::string> SortedTable::splitCondition(std::string_view condition)
 
 void SortedTable::normalize(DataTable& table) { normalizeRows(rowsOf(table)); }
 
-DataCol* SortedTable::newRow() { return new DataCol(header()); }
+DataCol* SortedTable::newRow() { return DataCol::make(rowStore().get(), header()).release(); }
 
 void SortedTable::insertRow(DataCol* row) {
   if (row != nullptr) addPending(std::unique_ptr<DataCol>(row));
@@ -155,9 +155,10 @@ SortedTable* SortedTable::exclude(const std::string& condition) {
   std::unique_ptr<DataCol> wanted = rowFromText(condition);
   RowList kept;
   for (const auto& row : rows()) {
-    if (!row->matches(*wanted)) kept.push_back(std::make_unique<DataCol>(*row));
+    if (!row->matches(*wanted)) kept.push_back(DataCol::make(rowStore().get(), *row));
   }
   auto result = std::make_unique<SortedTable>(tableName(), "");
+  result->setRowStore(rowStore());
   result->setContents(header(), std::move(kept));
   return result.release();
 }
@@ -212,9 +213,10 @@ SortedTable* SortedTable::minus(DataTable& other) {
   for (const auto& row : rowsOf(other)) drop.insert(row.get());
   RowList kept;
   for (const auto& row : rows()) {
-    if (!drop.contains(row.get())) kept.push_back(std::make_unique<DataCol>(*row));
+    if (!drop.contains(row.get())) kept.push_back(DataCol::make(rowStore().get(), *row));
   }
   auto result = std::make_unique<SortedTable>(tableName(), "");
+  result->setRowStore(rowStore());
   result->setContents(header(), std::move(kept));
   return result.release();
 }

@@ -1,0 +1,147 @@
+// Blocks of row slots: a header at the block's start, then the slots. A
+// slot is either handed out, on the block's list of freed slots (linked
+// through its first word), or past `used`, never handed out yet.
+#include "rows/row_store.h"
+
+#include <sys/mman.h>
+
+#include <cassert>
+#include <cstdlib>
+#include <new>
+
+#if defined(__SANITIZE_ADDRESS__)
+#define TABLOG_ASAN 1
+#elif defined(__has_feature)
+#if __has_feature(address_sanitizer)
+#define TABLOG_ASAN 1
+#endif
+#endif
+#ifdef TABLOG_ASAN
+#include <sanitizer/asan_interface.h>
+// A slot that is not handed out may not be read or written.
+#define TABLOG_POISON(p, n) ASAN_POISON_MEMORY_REGION(p, n)
+#define TABLOG_UNPOISON(p, n) ASAN_UNPOISON_MEMORY_REGION(p, n)
+#else
+#define TABLOG_POISON(p, n) ((void)(p), (void)(n))
+#define TABLOG_UNPOISON(p, n) ((void)(p), (void)(n))
+#endif
+
+namespace tablog {
+
+namespace {
+
+// Blocks come straight from the system, aligned to their size: a map of
+// twice the size, less the parts before and after the aligned block. Pages
+// of a block are only ever resident once a slot on them has been used, and
+// a freed block goes back to the system whole.
+void* mapBlock(std::size_t size) {
+  void* map = mmap(nullptr, 2 * size, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+  if (map == MAP_FAILED) return nullptr;
+  auto start = reinterpret_cast<std::uintptr_t>(map);
+  std::uintptr_t aligned = (start + size - 1) & ~(size - 1);
+  if (aligned > start) munmap(map, aligned - start);
+  if (std::uintptr_t end = aligned + size; end < start + 2 * size) {
+    munmap(reinterpret_cast<void*>(end), start + 2 * size - end);
+  }
+  return reinterpret_cast<void*>(aligned);
+}
+
+void unmapBlock(void* block, std::size_t size) { munmap(block, size); }
+
+}  // namespace
+
+struct RowStore::Block {
+  RowStore* owner;      // nullptr once the store is gone
+  Block* nextWithRoom;  // in the owner's list of blocks with freed slots
+  void* freed;          // the list of freed slots
+  std::size_t slotSize;
+  std::uint32_t live;      // slots handed out and not released
+  std::uint32_t used;      // slots ever handed out from the bump
+  std::uint32_t capacity;  // slots in the block
+  bool listed;             // on the owner's list, or the owner's current block
+
+  unsigned char* slot(std::size_t i) {
+    return reinterpret_cast<unsigned char*>(this) + kHeader + i * slotSize;
+  }
+  static constexpr std::size_t kHeader = 64;
+};
+
+RowStore::RowStore(std::size_t slotSize) : slotSize_((slotSize + 7) / 8 * 8) {
+  assert(slotSize_ >= sizeof(void*) && slotSize_ <= 4096);
+  static_assert(sizeof(Block) <= Block::kHeader);
+  slotsPerBlock_ = (kBlockSize - Block::kHeader) / slotSize_;
+}
+
+RowStore::~RowStore() {
+  for (Block* b : blocks_) {
+    if (b->live == 0) {
+      unmapBlock(b, kBlockSize);
+    } else {
+      b->owner = nullptr;
+    }
+  }
+}
+
+RowStore::Block* RowStore::newBlock() {
+  blocks_.reserve(blocks_.size() + 1);  // before the block, so that it cannot leak
+  void* memory = mapBlock(kBlockSize);
+  if (memory == nullptr) throw std::bad_alloc();
+  Block* b = new (memory) Block{
+      this, nullptr, nullptr, slotSize_, 0, 0, static_cast<std::uint32_t>(slotsPerBlock_), true};
+  TABLOG_POISON(b->slot(0), slotsPerBlock_ * slotSize_);
+  blocks_.push_back(b);
+  return b;
+}
+
+void* RowStore::allocate() {
+  for (;;) {
+    if (current_ != nullptr) {
+      Block* b = current_;
+      void* p = nullptr;
+      if (b->freed != nullptr) {
+        p = b->freed;
+        TABLOG_UNPOISON(p, slotSize_);
+        b->freed = *static_cast<void**>(p);
+      } else if (b->used < b->capacity) {
+        p = b->slot(b->used++);
+        TABLOG_UNPOISON(p, slotSize_);
+      }
+      if (p != nullptr) {
+        ++b->live;
+        return p;
+      }
+      b->listed = false;  // full: it goes on the list again when a slot comes back
+    }
+    if (withRoom_ != nullptr) {
+      current_ = withRoom_;
+      withRoom_ = withRoom_->nextWithRoom;
+    } else {
+      current_ = nullptr;  // a failing newBlock leaves no full block as current
+      current_ = newBlock();
+    }
+  }
+}
+
+RowStore::Block* RowStore::blockOf(const void* p) {
+  return reinterpret_cast<Block*>(reinterpret_cast<std::uintptr_t>(p) & ~(kBlockSize - 1));
+}
+
+RowStore* RowStore::ownerOf(const void* p) { return blockOf(p)->owner; }
+
+void RowStore::release(void* p) {
+  Block* b = blockOf(p);
+  assert(b->live > 0);
+  *static_cast<void**>(p) = b->freed;
+  b->freed = p;
+  TABLOG_POISON(p, b->slotSize);
+  --b->live;
+  if (b->owner == nullptr) {
+    if (b->live == 0) unmapBlock(b, kBlockSize);
+  } else if (!b->listed) {
+    b->listed = true;
+    b->nextWithRoom = b->owner->withRoom_;
+    b->owner->withRoom_ = b;
+  }
+}
+
+}  // namespace tablog

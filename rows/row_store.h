@@ -1,0 +1,61 @@
+// RowStore: the memory of rows, carved out of large blocks. A run makes and
+// frees millions of rows of one size; a block holds over a thousand of
+// them with no bookkeeping per row, rows made together lie together, and
+// making or freeing a row touches only its block.
+//
+// A slot goes back to its own block, which it finds from its address
+// (blocks are aligned to their size), so rows need no store to be freed and
+// may move between tables freely. Freed slots are handed out again before
+// new ones. A store that goes away leaves the blocks that still hold rows
+// to be freed with their last row; the others go with it.
+#ifndef TABLOG_ROWS_ROW_STORE_H_
+#define TABLOG_ROWS_ROW_STORE_H_
+
+#include <cstddef>
+#include <cstdint>
+#include <vector>
+
+namespace tablog {
+
+class RowStore {
+ public:
+  // A store of slots of `slotSize` bytes (rounded up to a multiple of 8).
+  // REQUIRES: slotSize <= 4096.
+  explicit RowStore(std::size_t slotSize);
+  RowStore(const RowStore&) = delete;
+  RowStore& operator=(const RowStore&) = delete;
+  ~RowStore();
+
+  // Room for one object of the slot size, aligned to 8. Throws
+  // std::bad_alloc when no block can be had.
+  void* allocate();
+  // Gives the slot `p` back to its block. REQUIRES: `p` came from allocate
+  // of a store, which may be gone since, and was not released yet.
+  static void release(void* p);
+  // The store a slot came from, or nullptr when that store is gone.
+  // REQUIRES: `p` lies in a slot handed out by allocate.
+  static RowStore* ownerOf(const void* p);
+
+  std::size_t slotSize() const { return slotSize_; }
+
+  // The number of blocks this store has made and not yet freed.
+  std::size_t blockCount() const { return blocks_.size(); }
+
+  static constexpr std::size_t kBlockSize = std::size_t{1} << 18;
+
+ private:
+  struct Block;
+
+  Block* newBlock();
+  static Block* blockOf(const void* p);
+
+  std::size_t slotSize_;
+  std::size_t slotsPerBlock_;
+  Block* current_ = nullptr;    // the block slots come from
+  Block* withRoom_ = nullptr;   // blocks that got slots back, linked
+  std::vector<Block*> blocks_;  // every block made
+};
+
+}  // namespace tablog
+
+#endif  // TABLOG_ROWS_ROW_STORE_H_
