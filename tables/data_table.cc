@@ -135,17 +135,22 @@ DataTable& DataTable::operator=(const DataTable& source) {
 
 DataTable::~DataTable() {
   // Rows sorted by content lie scattered in memory; freeing them in
-  // address order is several times faster for large tables. Without memory
-  // for that, they go in their own order.
+  // address order is several times faster for large tables. The row list
+  // goes before the sort takes its room. Without memory for a list of the
+  // rows, they go in their own order.
+  std::vector<DataCol*> all;
   try {
-    std::vector<DataCol*> all;
     all.reserve(rows_.size());
-    for (auto& row : rows_) all.push_back(row.get());
+  } catch (const std::bad_alloc&) {
+    return;
+  }
+  for (auto& row : rows_) all.push_back(row.release());
+  RowList().swap(rows_);
+  try {
     sortByAddress(all);
-    for (auto& row : rows_) row.release();
-    for (DataCol* row : all) delete row;
   } catch (const std::bad_alloc&) {
   }
+  for (DataCol* row : all) delete row;
 }
 
 void DataTable::absorb(DataTable& source) {
