@@ -51,14 +51,17 @@ void unmapBlock(void* block, std::size_t size) { munmap(block, size); }
 }  // namespace
 
 struct RowStore::Block {
-  RowStore* owner;      // nullptr once the store is gone
-  Block* nextWithRoom;  // in the owner's list of blocks with freed slots
-  void* freed;          // the list of freed slots
+  RowStore* owner;  // nullptr once the store is gone
+  // The owner's list of blocks with freed slots, when the block is on it.
+  Block* prevWithRoom;
+  Block* nextWithRoom;
+  void* freed;  // the list of freed slots
   std::size_t slotSize;
   std::uint32_t live;      // slots handed out and not released
   std::uint32_t used;      // slots ever handed out from the bump
   std::uint32_t capacity;  // slots in the block
-  bool listed;             // on the owner's list, or the owner's current block
+  std::uint32_t position;  // in the owner's list of blocks
+  enum State : std::uint8_t { kCurrent, kWithRoom, kFull } state;
 
   unsigned char* slot(std::size_t i) {
     return reinterpret_cast<unsigned char*>(this) + kHeader + i * slotSize;
@@ -86,8 +89,16 @@ RowStore::Block* RowStore::newBlock() {
   blocks_.reserve(blocks_.size() + 1);  // before the block, so that it cannot leak
   void* memory = mapBlock(kBlockSize);
   if (memory == nullptr) throw std::bad_alloc();
-  Block* b = new (memory) Block{
-      this, nullptr, nullptr, slotSize_, 0, 0, static_cast<std::uint32_t>(slotsPerBlock_), true};
+  Block* b = new (memory) Block{this,
+                                nullptr,
+                                nullptr,
+                                nullptr,
+                                slotSize_,
+                                0,
+                                0,
+                                static_cast<std::uint32_t>(slotsPerBlock_),
+                                static_cast<std::uint32_t>(blocks_.size()),
+                                Block::kCurrent};
   TABLOG_POISON(b->slot(0), slotsPerBlock_ * slotSize_);
   blocks_.push_back(b);
   return b;
@@ -110,16 +121,32 @@ void* RowStore::allocate() {
         ++b->live;
         return p;
       }
-      b->listed = false;  // full: it goes on the list again when a slot comes back
+      b->state = Block::kFull;  // on the list again when a slot comes back
+      current_ = nullptr;       // a failing newBlock leaves no full block as current
     }
     if (withRoom_ != nullptr) {
       current_ = withRoom_;
-      withRoom_ = withRoom_->nextWithRoom;
+      unlink(current_);
+      current_->state = Block::kCurrent;
     } else {
-      current_ = nullptr;  // a failing newBlock leaves no full block as current
       current_ = newBlock();
     }
   }
+}
+
+void RowStore::unlink(Block* b) {
+  (b->prevWithRoom != nullptr ? b->prevWithRoom->nextWithRoom : withRoom_) = b->nextWithRoom;
+  if (b->nextWithRoom != nullptr) b->nextWithRoom->prevWithRoom = b->prevWithRoom;
+  b->prevWithRoom = b->nextWithRoom = nullptr;
+}
+
+void RowStore::drop(Block* b) {
+  if (b->state == Block::kWithRoom) unlink(b);
+  Block* last = blocks_.back();
+  blocks_[b->position] = last;
+  last->position = b->position;
+  blocks_.pop_back();
+  unmapBlock(b, kBlockSize);
 }
 
 RowStore::Block* RowStore::blockOf(const void* p) {
@@ -135,12 +162,18 @@ void RowStore::release(void* p) {
   b->freed = p;
   TABLOG_POISON(p, b->slotSize);
   --b->live;
-  if (b->owner == nullptr) {
+  RowStore* owner = b->owner;
+  if (owner == nullptr) {
     if (b->live == 0) unmapBlock(b, kBlockSize);
-  } else if (!b->listed) {
-    b->listed = true;
-    b->nextWithRoom = b->owner->withRoom_;
-    b->owner->withRoom_ = b;
+  } else if (b->live == 0 && b->state != Block::kCurrent) {
+    // An empty block goes back to the system at once: the rows of a
+    // working table that has gone leave no memory behind.
+    owner->drop(b);
+  } else if (b->state == Block::kFull) {
+    b->state = Block::kWithRoom;
+    b->nextWithRoom = owner->withRoom_;
+    if (owner->withRoom_ != nullptr) owner->withRoom_->prevWithRoom = b;
+    owner->withRoom_ = b;
   }
 }
 

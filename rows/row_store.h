@@ -6,8 +6,9 @@
 // A slot goes back to its own block, which it finds from its address
 // (blocks are aligned to their size), so rows need no store to be freed and
 // may move between tables freely. Freed slots are handed out again before
-// new ones. A store that goes away leaves the blocks that still hold rows
-// to be freed with their last row; the others go with it.
+// new ones, and a block whose last row goes is freed. A store that goes
+// away leaves the blocks that still hold rows to be freed with their last
+// row; the others go with it.
 #ifndef TABLOG_ROWS_ROW_STORE_H_
 #define TABLOG_ROWS_ROW_STORE_H_
 
@@ -38,7 +39,7 @@ class RowStore {
 
   std::size_t slotSize() const { return slotSize_; }
 
-  // The number of blocks this store has made and not yet freed.
+  // The number of blocks this store holds.
   std::size_t blockCount() const { return blocks_.size(); }
 
   static constexpr std::size_t kBlockSize = std::size_t{1} << 18;
@@ -47,6 +48,10 @@ class RowStore {
   struct Block;
 
   Block* newBlock();
+  // Takes `b` off the list of blocks with room.
+  void unlink(Block* b);
+  // Forgets and frees the empty block `b`.
+  void drop(Block* b);
   static Block* blockOf(const void* p);
 
   std::size_t slotSize_;
