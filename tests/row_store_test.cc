@@ -41,7 +41,7 @@ std::unique_ptr<SortedTable> numbered(std::shared_ptr<RowStore> store, int n) {
   return table;
 }
 
-TEST(RowStoreTest, SlotsAreDistinctAcrossBlocksAndComeBack) {
+TEST(RowStoreTest, SlotsAreDistinctAcrossBlocksAndEmptyBlocksGo) {
   RowStore store(sizeof(DataCol));
   const std::size_t perBlock = RowStore::kBlockSize / sizeof(DataCol);
   std::vector<void*> slots;
@@ -59,7 +59,12 @@ TEST(RowStoreTest, SlotsAreDistinctAcrossBlocksAndComeBack) {
   for (std::size_t i = 0; i < slots.size(); i += 2) RowStore::release(slots[i]);
   for (std::size_t i = 0; i < slots.size(); i += 2) slots[i] = store.allocate();
   EXPECT_EQ(store.blockCount(), blocks);
+  // Emptied, every block but the one slots come from goes.
   for (void* p : slots) RowStore::release(p);
+  EXPECT_EQ(store.blockCount(), 1u);
+  void* again = store.allocate();
+  EXPECT_EQ(RowStore::ownerOf(again), &store);
+  RowStore::release(again);
 }
 
 TEST(RowStoreTest, RowsOutliveTheirStoreAndMoveBetweenTables) {
