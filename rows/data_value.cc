@@ -29,11 +29,17 @@ void DataValue::assign(std::string_view text, ValueKind kind) {
     if (!text.empty()) std::memcpy(fresh, text.data(), text.size());
     fresh[kSizeByte] = static_cast<unsigned char>(text.size());
   } else {
-    std::size_t size = text.size();
-    char* block = new char[sizeof size + size];
-    std::memcpy(block, &size, sizeof size);
-    std::memcpy(block + sizeof size, text.data(), size);
-    std::memcpy(fresh, &block, sizeof block);
+    const bool isLong = text.size() >= TextBlock::kLong;
+    const std::size_t extra = isLong ? sizeof(std::size_t) : 0;
+    auto* b = static_cast<TextBlock*>(::operator new(sizeof(TextBlock) + extra + text.size()));
+    b->size = isLong ? TextBlock::kLong : static_cast<std::uint32_t>(text.size());
+    b->holders = 1;
+    if (isLong) {
+      std::size_t size = text.size();
+      std::memcpy(b + 1, &size, sizeof size);
+    }
+    std::memcpy(reinterpret_cast<char*>(b + 1) + extra, text.data(), text.size());
+    std::memcpy(fresh, &b, sizeof b);
     fresh[kSizeByte] = kOnHeap;
   }
   fresh[kKindByte] = kind;

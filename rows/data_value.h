@@ -31,16 +31,21 @@ class DataValue {
     setEmpty(Null);
     setLiteral(literal);
   }
+  // A copy of a long text shares its block.
   DataValue(const DataValue& other) {
-    setEmpty(Null);
-    assign(other.text(), other.kind());
+    std::memcpy(bytes_, other.bytes_, sizeof bytes_);
+    if (onHeap()) ++block()->holders;
   }
   DataValue(DataValue&& other) noexcept {
     std::memcpy(bytes_, other.bytes_, sizeof bytes_);
     other.setEmpty(Null);
   }
   DataValue& operator=(const DataValue& other) {
-    if (this != &other) assign(other.text(), other.kind());
+    if (this != &other) {
+      if (other.onHeap()) ++other.block()->holders;
+      release();
+      std::memcpy(bytes_, other.bytes_, sizeof bytes_);
+    }
     return *this;
   }
   DataValue& operator=(DataValue&& other) noexcept {
@@ -57,13 +62,12 @@ class DataValue {
   void setLiteral(std::string_view literal);
 
   std::string_view text() const {
-    if (bytes_[kSizeByte] != kOnHeap) {
-      return {reinterpret_cast<const char*>(bytes_), bytes_[kSizeByte]};
-    }
-    const char* block = heapBlock();
-    std::size_t size;
-    std::memcpy(&size, block, sizeof size);
-    return {block + sizeof size, size};
+    if (!onHeap()) return {reinterpret_cast<const char*>(bytes_), bytes_[kSizeByte]};
+    const TextBlock* b = block();
+    if (b->size != TextBlock::kLong) return {reinterpret_cast<const char*>(b + 1), b->size};
+    std::size_t size;  // a text of 4 GiB or more keeps its size after the header
+    std::memcpy(&size, b + 1, sizeof size);
+    return {reinterpret_cast<const char*>(b + 1) + sizeof size, size};
   }
   ValueKind kind() const { return static_cast<ValueKind>(bytes_[kKindByte]); }
   // The atoi reading of the text (see readNumber); meaningful for Plain.
@@ -101,26 +105,36 @@ class DataValue {
 
  private:
   // Texts of up to kInline bytes are held in place; a longer text lives in
-  // a heap block that starts with its size, whose address the first eight
-  // bytes hold. A value is 12 bytes with no padding, so a row of three
-  // values and its bookkeeping fill one 64-byte allocation; keys, codes,
-  // dates and numbers of up to ten characters never leave it.
+  // a heap block, whose address the first eight bytes hold. A value is 12
+  // bytes with no padding, so a row of three values and its bookkeeping
+  // fill one 56-byte slot; keys, codes, dates and numbers of up to ten
+  // characters never leave it. Texts never change in place, so the copies
+  // of a value share its block, which counts its holders: a long text that
+  // a projection or a join copies into millions of rows is stored once.
   static constexpr std::size_t kInline = 10;
   static constexpr std::size_t kSizeByte = 10;  // inline size, or kOnHeap
   static constexpr std::size_t kKindByte = 11;
   static constexpr unsigned char kOnHeap = 0xFF;
 
-  const char* heapBlock() const {
-    const char* block;
-    std::memcpy(&block, bytes_, sizeof block);
-    return block;
+  // A heap block: this header, then the text.
+  struct TextBlock {
+    static constexpr std::uint32_t kLong = ~std::uint32_t{0};
+    std::uint32_t size;  // kLong: the size follows the header
+    std::uint32_t holders;
+  };
+
+  bool onHeap() const { return bytes_[kSizeByte] == kOnHeap; }
+  TextBlock* block() const {
+    TextBlock* b;
+    std::memcpy(&b, bytes_, sizeof b);
+    return b;
   }
   void setEmpty(ValueKind kind) {
     bytes_[kSizeByte] = 0;
     bytes_[kKindByte] = kind;
   }
   void release() {
-    if (bytes_[kSizeByte] == kOnHeap) delete[] heapBlock();
+    if (onHeap() && --block()->holders == 0) ::operator delete(block());
     bytes_[kSizeByte] = 0;
   }
   // Sets text and kind; `text` may lie in this value.

@@ -27,12 +27,13 @@ std::string printed(const DataTable& table) {
   return out.str();
 }
 
-// A table of `n` rows 'k<i>',<i mod 7>, made in `store`.
-std::unique_ptr<SortedTable> numbered(std::shared_ptr<RowStore> store, int n) {
+// A table of `n` rows '<prefix><i>',<i mod 7>, made in `store`.
+std::unique_ptr<SortedTable> numbered(std::shared_ptr<RowStore> store, int n,
+                                      const std::string& prefix = "k") {
   auto table = std::make_unique<SortedTable>("T", "K,V");
   table->setRowStore(std::move(store));
   for (int i = 0; i < n; ++i) {
-    std::string line = "'k";
+    std::string line = "'" + prefix;
     line += std::to_string(i);
     line += "',";
     line += std::to_string(i % 7);
@@ -81,6 +82,28 @@ TEST(RowStoreTest, RowsOutliveTheirStoreAndMoveBetweenTables) {
   copy = taker;   // rows read from blocks without a store, copied to the heap
   EXPECT_EQ(printed(taker), expected);
   EXPECT_EQ(printed(copy), expected);
+}
+
+TEST(RowStoreTest, LongTextsAreSharedAndOutliveTheTableTheyCameFrom) {
+  auto store = makeStore();
+  const std::string prefix = "a key long enough to leave its value ";
+  std::unique_ptr<SortedTable> source = numbered(store, 2000, prefix);
+  std::unique_ptr<DataTable> projected(source->projectByNames({"K"}));
+  DataTable copy(*source);
+  // A value changed in the copy leaves the texts it shared alone.
+  copy.firstRow()->setLiteralAt(0, "'changed'");
+  const std::string first = "'" + prefix + "0'";
+  const std::string head = "T(K,V)\n" + first + ",0\n";
+  EXPECT_EQ(printed(*source).substr(0, head.size()), head);
+  source.reset();
+  store.reset();
+  std::ostringstream kept;
+  kept << *projected->firstRow();
+  EXPECT_EQ(kept.str(), first);
+  std::ostringstream changed;
+  changed << *copy.firstRow();
+  EXPECT_EQ(changed.str(), "'changed',0");
+  EXPECT_EQ(copy.rowCount(), 2000u);
 }
 
 TEST(RowStoreTest, WideRowsKeepTheirValuesThroughGrowthAndShrinking) {
