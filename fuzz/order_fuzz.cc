@@ -6,7 +6,8 @@
 // with the case written to standard error.
 //
 // The input: byte 0 picks the mode (low two bits: whole list, all pending,
-// normalised prefix then pending, prefix as given then pending); byte 1 is
+// normalised prefix then pending, prefix as given then pending; bit 2: the
+// whole list takes the radix sort, as large tables do); byte 1 is
 // the prefix length; byte 2 holds two batch sizes, one per half byte (0:
 // none). Then rows: a byte whose value modulo 5 is the row's width, followed
 // by that many values. A value byte below 0xF0 picks a literal of
@@ -76,7 +77,9 @@ OrderCase decode(const std::uint8_t* data, std::size_t size) {
                                      OrderMode::kSettledPrefix, OrderMode::kArbitraryPrefix};
   Reader in(data, size);
   OrderCase c;
-  c.mode = kModes[in.next() & 3];
+  std::uint8_t mode = in.next();
+  c.mode = kModes[mode & 3];
+  if ((mode & 4) != 0) c.radixFrom = 2;
   c.prefix = in.next();
   std::uint8_t batches = in.next();
   if (batches != 0) c.batches = {static_cast<std::size_t>(batches >> 4), batches & 15u};

@@ -10,12 +10,17 @@
 // one text in arrival order (two such texts never compare); and among rows of
 // one value, the same again at column c + 1. Rows that end together are
 // equal: the first to arrive stays. A stable sort of each level by (value,
-// text run) within each kind run builds exactly that list.
+// text run) within each kind run builds exactly that list. A range starts
+// every level in arrival order, so a stable sort by key alone (the radix
+// sort of large ranges) orders it by key and arrival; only keys that tie
+// in their first 8 bytes need the whole texts.
 #include "tables/row_order.h"
 
 #include <algorithm>
+#include <array>
 #include <cstdint>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 namespace tablog {
@@ -57,7 +62,8 @@ struct Range {
 
 class Leveller {
  public:
-  explicit Leveller(std::vector<Entry>& entries) : e_(entries) {}
+  Leveller(std::vector<Entry>& entries, std::size_t radixFrom)
+      : e_(entries), radixFrom_(radixFrom) {}
 
   void run() {
     if (e_.size() > 1) work_.push_back({0, static_cast<std::uint32_t>(e_.size()), 0});
@@ -111,16 +117,31 @@ class Leveller {
       if (int c = text(a, column).compare(text(b, column)); c != 0) return c < 0;
       return a.index < b.index;
     };
-    sortIfNeeded(s, t, less);
+    if (t - s >= radixFrom_ && !sorted(s, t, less)) {
+      radixByKey(s, t);
+      for (std::uint32_t b = s; b < t;) {
+        std::uint32_t e = b + 1;
+        while (e < t && e_[e].key == e_[b].key) ++e;
+        if (e - b > 1) sortIfNeeded(b, e, less);
+        b = e;
+      }
+    } else {
+      sortIfNeeded(s, t, less);
+    }
     groups(s, t, column, [column, this](const Entry& a, const Entry& b) {
       return a.key == b.key && text(a, column) == text(b, column);
     });
   }
 
   void plainRun(std::uint32_t s, std::uint32_t t, int column) {
-    sortIfNeeded(s, t, [](const Entry& a, const Entry& b) {
+    auto less = [](const Entry& a, const Entry& b) {
       return a.key != b.key ? a.key < b.key : a.index < b.index;
-    });
+    };
+    if (t - s >= radixFrom_) {
+      if (!sorted(s, t, less)) radixByKey(s, t);
+    } else {
+      sortIfNeeded(s, t, less);
+    }
     // Within one number the rows stand in arrival order; each change of
     // text starts a new text run.
     for (std::uint32_t b = s; b < t;) {
@@ -142,9 +163,33 @@ class Leveller {
   }
 
   template <class Less>
+  bool sorted(std::uint32_t s, std::uint32_t t, Less less) const {
+    return std::is_sorted(e_.begin() + s, e_.begin() + t, less);
+  }
+  template <class Less>
   void sortIfNeeded(std::uint32_t s, std::uint32_t t, Less less) {
-    auto first = e_.begin() + s, last = e_.begin() + t;
-    if (!std::is_sorted(first, last, less)) std::sort(first, last, less);
+    if (!sorted(s, t, less)) std::sort(e_.begin() + s, e_.begin() + t, less);
+  }
+
+  // Sorts e_[s, t) by key, stably: a byte at a time from the lowest, each
+  // a counting pass, skipping the bytes that every key shares.
+  void radixByKey(std::uint32_t s, std::uint32_t t) {
+    const std::size_t n = t - s;
+    std::array<std::array<std::uint32_t, 256>, 8> count{};
+    for (std::uint32_t i = s; i < t; ++i) {
+      for (std::size_t b = 0; b < 8; ++b) ++count[b][(e_[i].key >> (8 * b)) & 0xFF];
+    }
+    buffer_.resize(n);
+    Entry* from = e_.data() + s;
+    Entry* to = buffer_.data();
+    for (std::size_t b = 0; b < 8; ++b) {
+      if (count[b][(from[0].key >> (8 * b)) & 0xFF] == n) continue;
+      std::uint32_t sum = 0;
+      for (std::uint32_t& c : count[b]) sum += std::exchange(c, sum);
+      for (std::size_t i = 0; i < n; ++i) to[count[b][(from[i].key >> (8 * b)) & 0xFF]++] = from[i];
+      std::swap(from, to);
+    }
+    if (from != e_.data() + s) std::copy(from, from + n, e_.data() + s);
   }
 
   // Hands each run of entries with equal values (as `same` tells) that
@@ -160,12 +205,14 @@ class Leveller {
   }
 
   std::vector<Entry>& e_;
+  std::size_t radixFrom_;
   std::vector<Range> work_;
+  std::vector<Entry> buffer_;  // the radix sort's other half
 };
 
 }  // namespace
 
-void normalizeRows(RowList& rows) {
+void normalizeRows(RowList& rows, std::size_t radixFrom) {
   if (rows.size() <= 1) return;
   // Everything that can run out of memory happens before any row changes
   // hands.
@@ -173,7 +220,7 @@ void normalizeRows(RowList& rows) {
   for (std::size_t i = 0; i < rows.size(); ++i) {
     entries[i] = {0, rows[i].get(), static_cast<std::uint32_t>(i), 0};
   }
-  Leveller(entries).run();
+  Leveller(entries, radixFrom).run();
   std::size_t kept = 0;
   for (auto& row : rows) row.release();
   for (const Entry& x : entries) {

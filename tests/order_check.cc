@@ -101,6 +101,9 @@ std::string OrderCase::describe() const {
   if (mode == OrderMode::kSettledPrefix || mode == OrderMode::kArbitraryPrefix) {
     out += std::string(", prefix ") + std::to_string(prefix);
   }
+  if (mode == OrderMode::kWhole && radixFrom < kRadixSortFrom) {
+    out += std::string(", radix sort from ") + std::to_string(radixFrom) + " rows";
+  }
   if (mode != OrderMode::kWhole) {
     out += ", batches {";
     for (std::size_t i = 0; i < batches.size(); ++i) {
@@ -153,7 +156,7 @@ std::string checkOrder(const OrderCase& c) {
       oracle.push_back(literalRow(c.rows[i], i));
       product.push_back(productRow(oracle.back()));
     }
-    normalizeRows(product);
+    normalizeRows(product, c.radixFrom);
     literalNormalize(oracle);
     std::string report = compare(c, "after normalizeRows", product, oracle);
     if (!report.empty()) return report;

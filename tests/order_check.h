@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "rows/data_col.h"
+#include "tables/row_order.h"
 #include "tests/literal_oracle.h"
 
 namespace tablog::ordercheck {
@@ -34,6 +35,8 @@ struct OrderCase {
   // The pending rows are settled in batches of these sizes, in order, the
   // list read after each; what the sizes leave over forms a last batch.
   std::vector<std::size_t> batches;
+  // kWhole: ranges of this many rows or more take the radix sort.
+  std::size_t radixFrom = kRadixSortFrom;
 
   // The case as text, for failure reports.
   std::string describe() const;
