@@ -1,6 +1,6 @@
 // The program entry's work: argument checks, the guard against a script
-// that is also the output, reading the script, and writing the result with
-// every write failure reported.
+// that is also the output, reading the script line by line into the
+// evaluator, and writing the result with every write failure reported.
 #include "app/run.h"
 
 #include <fcntl.h>
@@ -11,6 +11,7 @@
 #include <new>
 #include <sstream>
 #include <string>
+#include <vector>
 
 #include "eval/evaluate_graph.h"
 #include "eval/script_syntax.h"
@@ -19,8 +20,14 @@ namespace tablog {
 
 namespace {
 
-// Reads the whole file at `path`; false when it cannot be read as a file.
-bool readFile(const char* path, std::string& text) {
+// Reads the file at `path` a block at a time and hands `visit` its lines
+// as forEachScriptLine hands those of the whole text: a line ends at a line
+// feed, a NUL cuts its line, the text after the last line feed is a line
+// too. Only a line split between two blocks is copied. Returns false when
+// the file cannot be read as a file; the lines read until then have been
+// handed over.
+template <class Visit>
+bool readLines(const char* path, Visit visit) {
   int fd = open(path, O_RDONLY | O_CLOEXEC);
   if (fd < 0) return false;
   struct stat info;
@@ -28,18 +35,33 @@ bool readFile(const char* path, std::string& text) {
     close(fd);
     return false;
   }
-  char chunk[1 << 16];
+  auto emit = [&visit](std::string_view line) { visit(line.substr(0, line.find('\0'))); };
+  std::vector<char> block(std::size_t{1} << 16);
+  std::string partial;  // the start of a line that goes on in the next block
   for (;;) {
-    ssize_t n = read(fd, chunk, sizeof chunk);
+    ssize_t n = read(fd, block.data(), block.size());
     if (n < 0 && errno == EINTR) continue;
     if (n < 0) {
       close(fd);
       return false;
     }
     if (n == 0) break;
-    text.append(chunk, static_cast<std::size_t>(n));
+    std::string_view data(block.data(), static_cast<std::size_t>(n));
+    std::size_t start = 0;
+    for (std::size_t end; (end = data.find('\n', start)) != std::string_view::npos;
+         start = end + 1) {
+      if (partial.empty()) {
+        emit(data.substr(start, end - start));
+      } else {
+        partial.append(data.substr(start, end - start));
+        emit(partial);
+        partial.clear();
+      }
+    }
+    partial.append(data.substr(start));
   }
   close(fd);
+  emit(partial);
   return true;
 }
 
@@ -123,15 +145,18 @@ int runProgram(int argc, const char* const* argv, std::ostream& console) {
   }
   bool failed;
   try {
-    std::string script;
-    if (!readFile(scriptPath, script)) {
+    // The lines go to the evaluator as they are read: the script is never
+    // held whole.
+    EvaluateGraph graph;
+    if (!readLines(scriptPath,
+                   [&graph](std::string_view line) { feedLine(std::string(line), graph); })) {
       close(fd);
       console << "Nem talalom a file-t!" << std::endl;
       return 0;
     }
     FdBuffer buffer(fd);
     std::ostream out(&buffer);
-    runScript(std::move(script), out);
+    out << graph;
     out.flush();
     failed = buffer.failed() || !out;
   } catch (const std::bad_alloc&) {

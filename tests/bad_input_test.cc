@@ -116,6 +116,23 @@ TEST_F(BadInputTest, PseudoRandomBytesRunCleanly) {
   EXPECT_EQ(RunScriptFile(script), RunInProcess(script));
 }
 
+TEST_F(BadInputTest, LinesAcrossReadBlocksAgreeWithTheWholeText) {
+  // The program reads its script a block at a time; lines of every length,
+  // some with NULs and carriage returns, straddle the block boundaries.
+  std::string script = "T(A,B)\nU(B,C)\nR(A,C)<-T(A,B),U(B,C)\n";
+  std::uint32_t state = 7;
+  while (script.size() < (std::size_t{5} << 16)) {
+    state = state * 1103515245u + 12345u;
+    std::size_t length = (state >> 8) % 9000;
+    std::string line = std::to_string(state % 50) + ",'" + std::string(length, 'v') + "'";
+    if (state % 7 == 0) line[line.size() / 2] = '\0';
+    if (state % 11 == 0) line += '\r';
+    if (state % 13 == 0) script += "U(B,C)\n";
+    script += line + "\n";
+  }
+  EXPECT_EQ(RunScriptFile(script), RunInProcess(script));
+}
+
 TEST_F(BadInputTest, TenMegabyteLineBecomesOneRow) {
   const std::string value(10 << 20, 'x');
   EXPECT_EQ(RunScriptFile("T(A)\n" + value + "\n"), "\nT(A)\n" + value + "\n\n");
