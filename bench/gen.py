@@ -4,7 +4,7 @@
   gen.py WORKLOAD N OUTDIR [--seed S]
 
 WORKLOAD is W1 (load), W2 (join), W3 (chain of joins), W4 (rows without a
-clean order), or one of the messy first columns M1 (dates), M2 (decimal
+clean order), W5 (W3 with every text too long to be held in a value), or one of the messy first columns M1 (dates), M2 (decimal
 prices), M3 (codes spelt several ways), M4 (bare words), M5 (quoted, plain and
 empty values), each also as M1J..M5J: the same rows, a small table and a join
 rule. Writes into OUTDIR: WORKLOAD.tl (the script), WORKLOAD.sql (a
@@ -18,7 +18,7 @@ import os
 import random
 
 MESSY = ("M1", "M2", "M3", "M4", "M5")
-WORKLOADS = ("W1", "W2", "W3", "W4") + MESSY + tuple(m + "J" for m in MESSY)
+WORKLOADS = ("W1", "W2", "W3", "W4", "W5") + MESSY + tuple(m + "J" for m in MESSY)
 DEPTS = 1000
 KEYS = 1000
 
@@ -37,30 +37,37 @@ class Table:
         self.name, self.cols, self.sql_types, self.rows = name, cols, sql_types, []
 
 
-def employees(rng, n):
+# The texts of W1-W3, and the long ones of W5: the same keys, in words.
+SHORT = {"name": "n%07d", "dept": "d%04d", "head": "h%04d", "city": "c%03d"}
+LONG = {"name": "employee n%07d of the firm", "dept": "department of research d%04d",
+        "head": "head of department h%04d", "city": "city of c%03d on the river"}
+
+
+def employees(rng, n, form=SHORT):
     """Emp(Name,Dept,Salary): n unique names, 1,000 depts, 5% exact repeats."""
     emp = Table("Emp", ["Name", "Dept", "Salary"], ["TEXT", "TEXT", "INTEGER"])
     ids = list(range(n))
     rng.shuffle(ids)
     for i in ids:
-        name, dept, sal = "n%07d" % i, "d%04d" % rng.randrange(DEPTS), str(rng.randint(100000, 999999))
+        name, dept = form["name"] % i, form["dept"] % rng.randrange(DEPTS)
+        sal = str(rng.randint(100000, 999999))
         emp.rows.append([(q(name), name), (q(dept), dept), (sal, sal)])
     emp.rows += [list(emp.rows[rng.randrange(n)]) for _ in range(n // 20)]
     rng.shuffle(emp.rows)
     return emp
 
 
-def heads(rng):
+def heads(rng, form=SHORT):
     """Boss(Dept,Head), one row per dept, and Loc(Head,City), one per head."""
     boss = Table("Boss", ["Dept", "Head"], ["TEXT", "TEXT"])
     loc = Table("Loc", ["Head", "City"], ["TEXT", "TEXT"])
     perm = list(range(DEPTS))
     rng.shuffle(perm)
     for d in range(DEPTS):
-        dept, head = "d%04d" % d, "h%04d" % perm[d]
+        dept, head = form["dept"] % d, form["head"] % perm[d]
         boss.rows.append([(q(dept), dept), (q(head), head)])
     for h in rng.sample(range(DEPTS), DEPTS):
-        head, city = "h%04d" % h, "c%03d" % rng.randrange(100)
+        head, city = form["head"] % h, form["city"] % rng.randrange(100)
         loc.rows.append([(q(head), head), (q(city), city)])
     return boss, loc
 
@@ -221,6 +228,7 @@ RULES = {
 RULES["W3"] = RULES["W2"] + [
     ("Where", ["N", "C"], "Where(N,C)<-Loc(H,C),Rich(N,H)",
      "SELECT DISTINCT r.N, l.City FROM Loc l JOIN Rich r ON r.H = l.Head")]
+RULES["W5"] = RULES["W3"]
 # Dates compare byte-wise in the condition, in both programs.
 RULES["M1J"] = [("Late", ["D", "T"], "Late(D,T)<-Who(C,T),Ev(D,C),D>2020-06-30",
                  "SELECT DISTINCT e.Day, w.Team FROM Who w JOIN Ev e ON e.Code = w.Code"
@@ -246,10 +254,11 @@ def generate(workload, n, outdir, seed=1):
     elif workload == "W4":
         tables = list(mixed(rng, n))
     else:
-        tables = [employees(rng, n)]
+        form = LONG if workload == "W5" else SHORT
+        tables = [employees(rng, n, form)]
         if workload != "W1":
-            boss, loc = heads(rng)
-            tables += [boss, loc] if workload == "W3" else [boss]
+            boss, loc = heads(rng, form)
+            tables += [boss, loc] if workload in ("W3", "W5") else [boss]
     rules = RULES.get(workload, [])
     os.makedirs(outdir, exist_ok=True)
     base = os.path.join(outdir, workload)

@@ -34,7 +34,7 @@ EvaluateGraph& feedLine(std::string line, EvaluateGraph& graph) {
       graph.rules_.push_back(std::move(line));
       return graph;
     case LineKind::kData:
-      SortedTable::insertRowText(line, graph.currentTable_);
+      SortedTable::insertRowText(line, graph.currentTable_, &graph.intake_);
       return graph;
     case LineKind::kDeclaration:
       break;
@@ -44,6 +44,7 @@ EvaluateGraph& feedLine(std::string line, EvaluateGraph& graph) {
   NameAndColumns declared = readNameAndColumns(line);
   graph.currentTable_ = graph.createTable(std::string(declared.name), declared.columns,
                                           graph.tables_, graph.tablesByName_);
+  graph.intake_ = TextPool();
   return graph;
 }
 

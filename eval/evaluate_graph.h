@@ -88,6 +88,7 @@ class EvaluateGraph {
   TablesByName ruleTablesByName_;         // the first of ruleTables_ of each name
   std::vector<std::string> rules_;        // rule lines as read
   SortedTable* currentTable_ = nullptr;   // receives data lines
+  TextPool intake_;                       // the long texts of currentTable_'s data lines
 };
 
 EvaluateGraph& feedLine(std::string line, EvaluateGraph& graph);

@@ -49,16 +49,21 @@ void SortedTable::insertRow(DataCol* row) {
   if (row != nullptr) addPending(std::unique_ptr<DataCol>(row));
 }
 
-std::unique_ptr<DataCol> SortedTable::rowFromText(std::string_view text) {
+std::unique_ptr<DataCol> SortedTable::rowFromText(std::string_view text, TextPool* pool) {
   std::unique_ptr<DataCol> row(newRow());
   forEachField(text, [&](std::size_t k, std::string_view field) {
-    if (k < static_cast<std::size_t>(row->size())) row->setLiteralAt(static_cast<int>(k), field);
+    if (k >= static_cast<std::size_t>(row->size())) return;
+    if (pool != nullptr) {
+      pool->setLiteral(*row->valueAt(static_cast<int>(k)), field, k);
+    } else {
+      row->setLiteralAt(static_cast<int>(k), field);
+    }
   });
   return row;
 }
 
-SortedTable* SortedTable::insertRowText(std::string_view text, SortedTable* table) {
-  if (table != nullptr) table->insertRow(table->rowFromText(text).release());
+SortedTable* SortedTable::insertRowText(std::string_view text, SortedTable* table, TextPool* pool) {
+  if (table != nullptr) table->insertRow(table->rowFromText(text, pool).release());
   return table;
 }
 

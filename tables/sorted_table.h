@@ -15,6 +15,7 @@
 #include <string_view>
 #include <vector>
 
+#include "rows/text_pool.h"
 #include "tables/data_table.h"
 
 namespace tablog {
@@ -42,7 +43,9 @@ class SortedTable : public DataTable {
   // single quotes, each set by the literal rule; fields the text does not
   // reach stay Null, fields beyond the last column are ignored), inserts it
   // and returns `table`.
-  static SortedTable* insertRowText(std::string_view text, SortedTable* table);
+  // With a `pool`, long texts that repeat in a column share one block.
+  static SortedTable* insertRowText(std::string_view text, SortedTable* table,
+                                    TextPool* pool = nullptr);
 
   void removeColumn(const std::string& name) override;
   void removeColumnAt(int position) override;
@@ -90,7 +93,7 @@ class SortedTable : public DataTable {
   // The row that a row text (a data line or a condition) makes for this
   // table's columns: field k set from the k-th field of the text, fields
   // past the text Null, fields past the columns ignored.
-  std::unique_ptr<DataCol> rowFromText(std::string_view text);
+  std::unique_ptr<DataCol> rowFromText(std::string_view text, TextPool* pool = nullptr);
 };
 
 // Calls visit(k, field) for the fields 0, 1, ... of a row text: the text
