@@ -79,7 +79,8 @@ class Leveller {
   // orders each. One walk over the rows reads each value's kind and key.
   void level(Range r) {
     for (std::uint32_t i = r.begin; i < r.end; ++i) {
-      if (i + kPrefetchDistance < r.end) prefetchRow(e_[i + kPrefetchDistance].row);
+      if (i + 2 * kPrefetchDistance < r.end) prefetchRow(e_[i + 2 * kPrefetchDistance].row);
+      if (i + kPrefetchDistance < r.end) prefetchText(e_[i + kPrefetchDistance], r.column);
       Entry& x = e_[i];
       x.tag = kindAt(*x.row, r.column);
       if (x.tag == Quoted) {
@@ -110,6 +111,11 @@ class Leveller {
   }
 
   std::string_view text(const Entry& x, int column) const { return x.row->at(column).text(); }
+  // Fetches ahead the text of x at `column`, held apart when it is long;
+  // x's row should be on its way already.
+  void prefetchText(const Entry& x, int column) const {
+    if (column < x.row->size()) x.row->at(column).prefetchText();
+  }
 
   void quotedRun(std::uint32_t s, std::uint32_t t, int column) {
     auto less = [column, this](const Entry& a, const Entry& b) {
@@ -117,20 +123,63 @@ class Leveller {
       if (int c = text(a, column).compare(text(b, column)); c != 0) return c < 0;
       return a.index < b.index;
     };
-    if (t - s >= radixFrom_ && !sorted(s, t, less)) {
+    auto same = [column, this](const Entry& a, const Entry& b) {
+      return a.key == b.key && text(a, column) == text(b, column);
+    };
+    // A large range is put in order unless its keys alone show it is: its
+    // texts are then each read once, ahead of their use, where checking
+    // the order would compare neighbours' texts whenever keys tie.
+    if (t - s >= radixFrom_ && !keysIncrease(s, t)) {
       radixByKey(s, t);
-      for (std::uint32_t b = s; b < t;) {
-        std::uint32_t e = b + 1;
-        while (e < t && e_[e].key == e_[b].key) ++e;
-        if (e - b > 1) sortIfNeeded(b, e, less);
-        b = e;
-      }
+      refine(s, t, column, less, same);
     } else {
       sortIfNeeded(s, t, less);
+      groups(s, t, column, same);
     }
-    groups(s, t, column, [column, this](const Entry& a, const Entry& b) {
-      return a.key == b.key && text(a, column) == text(b, column);
-    });
+  }
+
+  // Orders the runs of equal keys of e_[s, t), which is in key order, by
+  // their whole texts. A large run, whose texts share their first 8 bytes
+  // (a common prefix such as "employee "), takes the next 8 bytes as its
+  // key and another radix sort, and so on, so that texts far longer than a
+  // key still sort in n log n without comparing them byte by byte; a small
+  // run, or one whose texts have all ended, is sorted by comparison, and
+  // its groups of equal texts go on to the next column while its texts are
+  // at hand. A row alone in its run is alone in its group.
+  template <class Less, class Same>
+  void refine(std::uint32_t s, std::uint32_t t, int column, Less less, Same same) {
+    std::vector<Range> runs;  // Range::column holds the depth in 8-byte words
+    auto pushRuns = [&](std::uint32_t from, std::uint32_t to, int depth) {
+      for (std::uint32_t b = from; b < to;) {
+        std::uint32_t e = b + 1;
+        while (e < to && e_[e].key == e_[b].key) ++e;
+        if (e - b > 1) runs.push_back({b, e, depth});
+        b = e;
+      }
+    };
+    pushRuns(s, t, 1);
+    while (!runs.empty()) {
+      Range r = runs.back();
+      runs.pop_back();
+      const std::size_t skip = 8 * static_cast<std::size_t>(r.column);
+      bool ended = true;
+      if (r.end - r.begin >= radixFrom_) {
+        for (std::uint32_t i = r.begin; i < r.end; ++i) {
+          if (i + 2 * kPrefetchDistance < r.end) prefetchRow(e_[i + 2 * kPrefetchDistance].row);
+          if (i + kPrefetchDistance < r.end) prefetchText(e_[i + kPrefetchDistance], column);
+          std::string_view v = text(e_[i], column);
+          ended = ended && v.size() <= skip;
+          e_[i].key = textPrefix(v.size() > skip ? v.substr(skip) : std::string_view());
+        }
+      }
+      if (ended) {
+        sortIfNeeded(r.begin, r.end, less);
+        groups(r.begin, r.end, column, same);
+      } else {
+        radixByKey(r.begin, r.end);
+        pushRuns(r.begin, r.end, r.column + 1);
+      }
+    }
   }
 
   void plainRun(std::uint32_t s, std::uint32_t t, int column) {
@@ -162,6 +211,12 @@ class Leveller {
     }
   }
 
+  bool keysIncrease(std::uint32_t s, std::uint32_t t) const {
+    for (std::uint32_t i = s + 1; i < t; ++i) {
+      if (e_[i - 1].key >= e_[i].key) return false;
+    }
+    return true;
+  }
   template <class Less>
   bool sorted(std::uint32_t s, std::uint32_t t, Less less) const {
     return std::is_sorted(e_.begin() + s, e_.begin() + t, less);
@@ -172,9 +227,13 @@ class Leveller {
   }
 
   // Sorts e_[s, t) by key, stably: a byte at a time from the lowest, each
-  // a counting pass, skipping the bytes that every key shares.
+  // a counting pass, skipping the bytes that every key shares. Keys in
+  // order already cost one look and no room.
   void radixByKey(std::uint32_t s, std::uint32_t t) {
     const std::size_t n = t - s;
+    bool inOrder = true;
+    for (std::uint32_t i = s + 1; i < t && inOrder; ++i) inOrder = e_[i - 1].key <= e_[i].key;
+    if (inOrder) return;
     std::array<std::array<std::uint32_t, 256>, 8> count{};
     for (std::uint32_t i = s; i < t; ++i) {
       for (std::size_t b = 0; b < 8; ++b) ++count[b][(e_[i].key >> (8 * b)) & 0xFF];

@@ -46,6 +46,10 @@ const std::vector<Literals> kFamilies = {
     {"255", "256", "65535", "65536", "16777217", "-256", "-65537", "300"},
     {"'zaaaaaaa'", "'azaaaaaa'", "'aazaaaaa'", "'aaazaaaa'", "'aaaazaaa'", "'aaaaazaa'",
      "'aaaaaaza'", "'aaaaaaaz'", "'aaaaaaaa'", "'aaaaaaa'"},
+    // texts that agree in their first 8 or 16 bytes
+    {"'aaaaaaaazb'", "'aaaaaaaaaz'", "'aaaaaaaaa'", "'aaaaaaaaaaaaaaaaz'", "'aaaaaaaaaaaaaaaazz'",
+     "'aaaaaaaaaaaaaaaa'", "'aaaaaaaab'", "'aaaaaaaa'", "'aaaaaaaabzzzzzzzzz'",
+     "'aaaaaaaacaaaaaaaaa'"},
     {""},
 };
 const Literals kColumnNames = {"a", "b", "c", "d", "e"};
