@@ -18,12 +18,18 @@
 #endif
 #ifdef TABLOG_ASAN
 #include <sanitizer/asan_interface.h>
-// A slot that is not handed out may not be read or written.
+#include <sanitizer/lsan_interface.h>
+// A slot that is not handed out may not be read or written; the leak
+// checker looks for pointers in the blocks as it does in the heap.
 #define TABLOG_POISON(p, n) ASAN_POISON_MEMORY_REGION(p, n)
 #define TABLOG_UNPOISON(p, n) ASAN_UNPOISON_MEMORY_REGION(p, n)
+#define TABLOG_ROOT(p, n) __lsan_register_root_region(p, n)
+#define TABLOG_UNROOT(p, n) __lsan_unregister_root_region(p, n)
 #else
 #define TABLOG_POISON(p, n) ((void)(p), (void)(n))
 #define TABLOG_UNPOISON(p, n) ((void)(p), (void)(n))
+#define TABLOG_ROOT(p, n) ((void)(p), (void)(n))
+#define TABLOG_UNROOT(p, n) ((void)(p), (void)(n))
 #endif
 
 namespace tablog {
@@ -34,6 +40,10 @@ namespace {
 // twice the size, less the parts before and after the aligned block. Pages
 // of a block are only ever resident once a slot on them has been used, and
 // a freed block goes back to the system whole.
+// Each block is a mapping of its own, and the system allows some tens of
+// thousands of them (65,530 by default): at 1 MiB a block, that is 64 GiB
+// of rows. Should the system refuse to unmap (it may need a mapping of its
+// own for that), the pages still go back.
 void* mapBlock(std::size_t size) {
   void* map = mmap(nullptr, 2 * size, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
   if (map == MAP_FAILED) return nullptr;
@@ -43,10 +53,15 @@ void* mapBlock(std::size_t size) {
   if (std::uintptr_t end = aligned + size; end < start + 2 * size) {
     munmap(reinterpret_cast<void*>(end), start + 2 * size - end);
   }
+  TABLOG_ROOT(reinterpret_cast<void*>(aligned), size);
   return reinterpret_cast<void*>(aligned);
 }
 
-void unmapBlock(void* block, std::size_t size) { munmap(block, size); }
+void unmapBlock(void* block, std::size_t size) {
+  TABLOG_UNROOT(block, size);
+  TABLOG_UNPOISON(block, size);
+  if (munmap(block, size) != 0) madvise(block, size, MADV_DONTNEED);
+}
 
 }  // namespace
 
@@ -86,7 +101,8 @@ RowStore::~RowStore() {
 }
 
 RowStore::Block* RowStore::newBlock() {
-  blocks_.reserve(blocks_.size() + 1);  // before the block, so that it cannot leak
+  // Room in the list before the block, so that the block cannot leak.
+  if (blocks_.size() == blocks_.capacity()) blocks_.reserve(2 * blocks_.size() + 16);
   void* memory = mapBlock(kBlockSize);
   if (memory == nullptr) throw std::bad_alloc();
   Block* b = new (memory) Block{this,

@@ -42,7 +42,7 @@ class RowStore {
   // The number of blocks this store holds.
   std::size_t blockCount() const { return blocks_.size(); }
 
-  static constexpr std::size_t kBlockSize = std::size_t{1} << 18;
+  static constexpr std::size_t kBlockSize = std::size_t{1} << 20;
 
  private:
   struct Block;
