@@ -33,19 +33,22 @@ class DataValue {
   }
   // A copy of a long text shares its block.
   DataValue(const DataValue& other) {
-    std::memcpy(bytes_, other.bytes_, sizeof bytes_);
-    if (onHeap()) ++block()->holders;
+    setEmpty(Null);
+    *this = other;
   }
   DataValue(DataValue&& other) noexcept {
     std::memcpy(bytes_, other.bytes_, sizeof bytes_);
     other.setEmpty(Null);
   }
   DataValue& operator=(const DataValue& other) {
-    if (this != &other) {
-      if (other.onHeap()) ++other.block()->holders;
-      release();
-      std::memcpy(bytes_, other.bytes_, sizeof bytes_);
+    if (this == &other) return *this;
+    if (other.onHeap() && other.block()->holders == TextBlock::kMostHolders) {
+      assign(other.text(), other.kind());  // a count that would wrap: a block of its own
+      return *this;
     }
+    if (other.onHeap()) ++other.block()->holders;
+    release();
+    std::memcpy(bytes_, other.bytes_, sizeof bytes_);
     return *this;
   }
   DataValue& operator=(DataValue&& other) noexcept {
@@ -123,6 +126,7 @@ class DataValue {
   // A heap block: this header, then the text.
   struct TextBlock {
     static constexpr std::uint32_t kLong = ~std::uint32_t{0};
+    static constexpr std::uint32_t kMostHolders = ~std::uint32_t{0};
     std::uint32_t size;  // kLong: the size follows the header
     std::uint32_t holders;
   };
