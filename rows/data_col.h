@@ -40,7 +40,7 @@ class DataCol {
     void* slot = store->allocate();
     DataCol* row;
     try {
-      row = new (slot) DataCol(std::forward<Args>(args)...);
+      row = new (slot) DataCol(InStore{store}, std::forward<Args>(args)...);
     } catch (...) {
       RowStore::release(slot);
       throw;
@@ -146,6 +146,16 @@ class DataCol {
   char* printTo(char* out) const;
 
  private:
+  // The constructors that make uses: a block the values need comes from
+  // the store too.
+  struct InStore {
+    RowStore* store;
+  };
+  DataCol(InStore in, SharedNames names)
+      : names_(std::move(names)), values_(names_->size(), in.store) {}
+  DataCol(InStore in, const DataCol& other)
+      : names_(other.names_), values_(other.values_, in.store) {}
+
   // A private copy of the names, made before the first change.
   Names& ownNames();
   // The store of this row's slot, which its value block comes from too;

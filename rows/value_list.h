@@ -29,16 +29,20 @@ class ValueList {
  public:
   ValueList() = default;
   // `n` Null values.
-  explicit ValueList(std::size_t n) {
-    reserve(n);
+  // `n` Null values; a block they need comes from `store` when they fit a
+  // slot.
+  explicit ValueList(std::size_t n, RowStore* store = nullptr) {
+    reserve(n, store);
     for (std::size_t i = 0; i < n; ++i) new (data() + i) DataValue();
     setSize(n);
   }
-  // If a value's text cannot be allocated, the values copied so far and the
-  // block are freed before std::bad_alloc goes on.
-  ValueList(const ValueList& other) {
+  ValueList(const ValueList& other) : ValueList(other, nullptr) {}
+  // A copy whose block comes from `store` when the values fit a slot. If a
+  // value cannot be copied, the values copied so far and the block are
+  // freed before std::bad_alloc goes on.
+  ValueList(const ValueList& other, RowStore* store) {
     try {
-      reserve(other.size());
+      reserve(other.size(), store);
       for (std::size_t i = 0; i < other.size(); ++i) {
         new (data() + i) DataValue(other[i]);
         setSize(i + 1);
