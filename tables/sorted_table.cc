@@ -78,23 +78,23 @@ void SortedTable::removeColumnAt(int position) {
 }
 
 DataTable* SortedTable::projectByIndices(const std::vector<int>& positions) {
-  DataTable* result = DataTable::projectByIndices(positions);
+  std::unique_ptr<DataTable> result(DataTable::projectByIndices(positions));
   normalize(*result);
-  return result;
+  return result.release();
 }
 
 DataTable* SortedTable::projectByNames(const std::vector<std::string>& names) {
   // The base projection by names is the projection by positions, which
   // normalises, normalised once more: the second time changes nothing.
-  DataTable* result = DataTable::projectByIndices(positionsOfNames(names));
+  std::unique_ptr<DataTable> result(DataTable::projectByIndices(positionsOfNames(names)));
   normalize(*result);
-  return result;
+  return result.release();
 }
 
 DataTable* SortedTable::filter(const std::string& condition) {
-  DataTable* result = select(condition);
+  std::unique_ptr<DataTable> result(select(condition));
   normalize(*result);
-  return result;
+  return result.release();
 }
 
 DataTable* SortedTable::filterRenamed(const std::vector<std::pair<unsigned, std::string>>& renames,
@@ -231,9 +231,9 @@ DataTable* SortedTable::join(DataTable& other, std::string name) {
   // repeats go: the join need not give them. (A pair of rows that agrees on
   // several common columns, or a table whose columns all are common, gives
   // such runs, which can be far larger than the result.)
-  DataTable* result = joinRows(other, name, true);
+  std::unique_ptr<DataTable> result(joinRows(other, name, true));
   normalize(*result);
-  return result;
+  return result.release();
 }
 
 }  // namespace tablog
