@@ -39,8 +39,8 @@ namespace {
 // Blocks come straight from the system, aligned to their size: a map of
 // twice the size, less the parts before and after the aligned block. Pages
 // of a block are only ever resident once a slot on them has been used, and
-// a freed block goes back to the system whole.
-// Each block is a mapping of its own, and the system allows some tens of
+// a freed block goes back to the system whole. Each block is a mapping of
+// its own, and the system allows some tens of
 // thousands of them (65,530 by default): at 1 MiB a block, that is 64 GiB
 // of rows. Should the system refuse to unmap (it may need a mapping of its
 // own for that), the pages still go back.
