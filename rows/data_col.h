@@ -132,11 +132,6 @@ class DataCol {
     names_ = std::move(names);
   }
 
-  // Asks the processor to fetch this row's texts that are held apart.
-  void prefetchTexts() const {
-    for (std::size_t i = 0; i < values_.size(); ++i) values_[i].prefetchText();
-  }
-
   // Appends the printed form: the values joined by commas.
   void appendTo(std::string& out) const;
   // The length of the printed form.
@@ -173,15 +168,6 @@ inline void prefetchRow(const DataCol* row) {
   __builtin_prefetch(reinterpret_cast<const char*>(row) + 64);  // a row spans two lines
 }
 constexpr std::size_t kPrefetchDistance = 8;
-
-// For a walk over the rows at(0) .. at(n - 1), at row i: fetches ahead the
-// row twice the distance on, and the texts of the row the distance on,
-// whose own memory the walk fetched before.
-template <class At>
-inline void prefetchRowsAhead(std::size_t i, std::size_t n, At at) {
-  if (i + 2 * kPrefetchDistance < n) prefetchRow(at(i + 2 * kPrefetchDistance));
-  if (i + kPrefetchDistance < n) at(i + kPrefetchDistance)->prefetchTexts();
-}
 
 // Writes the printed form of `row`: 'abc',12,NULL and nothing more.
 std::ostream& operator<<(std::ostream& out, const DataCol& row);

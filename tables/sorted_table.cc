@@ -150,7 +150,7 @@ DataTable* SortedTable::select(const std::string& condition) {
   std::vector<const DataCol*> kept;
   const RowList& all = rows();
   for (std::size_t i = 0; i < all.size(); ++i) {
-    prefetchRowsAhead(i, all.size(), [&all](std::size_t k) { return all[k].get(); });
+    if (i + kPrefetchDistance < all.size()) prefetchRow(all[i + kPrefetchDistance].get());
     if (all[i]->matches(*wanted)) kept.push_back(all[i].get());
   }
   return projectRows(kept, openPositions(condition));
