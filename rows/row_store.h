@@ -1,7 +1,7 @@
 // RowStore: the memory of rows, carved out of large blocks. A run makes and
-// frees millions of rows of one size; a block holds over a thousand of
-// them with no bookkeeping per row, rows made together lie together, and
-// making or freeing a row touches only its block.
+// frees millions of rows of one size; a block holds thousands of them with
+// no bookkeeping per row, rows made together lie together, and making or
+// freeing a row touches only its block.
 //
 // A slot goes back to its own block, which it finds from its address
 // (blocks are aligned to their size), so rows need no store to be freed and
