@@ -47,17 +47,6 @@ void DataValue::assign(std::string_view text, ValueKind kind) {
   std::memcpy(bytes_, fresh, sizeof bytes_);
 }
 
-void DataValue::setLiteral(std::string_view literal) {
-  if (literal.empty()) {
-    assign({}, Null);
-  } else if (literal[0] == '\'') {
-    // Positions 1 to length-2: the last character goes whatever it is.
-    assign(literal.size() > 1 ? literal.substr(1, literal.size() - 2) : std::string_view(), Quoted);
-  } else {
-    assign(literal, Plain);
-  }
-}
-
 bool DataValue::greaterThan(const DataValue& other) const {
   if (kind() != other.kind()) return false;
   if (kind() == Plain) return number() > other.number();

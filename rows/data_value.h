@@ -62,7 +62,24 @@ class DataValue {
   ~DataValue() { release(); }
 
   // Re-parses this value in place by the literal rule.
-  void setLiteral(std::string_view literal);
+  void setLiteral(std::string_view literal) {
+    Parsed p = parse(literal);
+    assign(p.text, p.kind);
+  }
+  // What the literal rule makes of `literal`; the text lies in it.
+  struct Parsed {
+    ValueKind kind;
+    std::string_view text;
+  };
+  static Parsed parse(std::string_view literal) {
+    if (literal.empty()) return {Null, {}};
+    // Quoted: positions 1 to length-2; the last character goes whatever it is.
+    if (literal[0] == '\'') {
+      return {Quoted,
+              literal.size() > 1 ? literal.substr(1, literal.size() - 2) : std::string_view()};
+    }
+    return {Plain, literal};
+  }
 
   std::string_view text() const {
     if (!onHeap()) return {reinterpret_cast<const char*>(bytes_), bytes_[kSizeByte]};

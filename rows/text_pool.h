@@ -22,12 +22,7 @@ class TextPool {
   // to be held in place and an equal value came before in `column`, `v`
   // shares that value's text.
   void setLiteral(DataValue& v, std::string_view literal, std::size_t column) {
-    std::string_view text = literal;
-    ValueKind kind = Plain;
-    if (!literal.empty() && literal[0] == '\'') {
-      kind = Quoted;
-      text = literal.size() > 1 ? literal.substr(1, literal.size() - 2) : std::string_view();
-    }
+    const auto [kind, text] = DataValue::parse(literal);
     if (text.size() <= kShortest) {
       v.setLiteral(literal);
       return;

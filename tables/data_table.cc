@@ -122,9 +122,10 @@ DataTable& DataTable::operator=(const DataTable& source) {
   const RowList& from = source.rows();
   RowList copy;
   copy.reserve(from.size());
+  RowStore* store = store_ != nullptr ? store_.get() : source.store_.get();
   for (std::size_t i = 0; i < from.size(); ++i) {
     if (i + kPrefetchDistance < from.size()) prefetchRow(from[i + kPrefetchDistance].get());
-    copy.push_back(DataCol::make(store_ != nullptr ? store_.get() : source.store_.get(), *from[i]));
+    copy.push_back(DataCol::make(store, *from[i]));
   }
   columns_ = source.columns_;
   rows_ = std::move(copy);
