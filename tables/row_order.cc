@@ -269,25 +269,70 @@ class Leveller {
   std::vector<Entry> buffer_;  // the radix sort's other half
 };
 
-}  // namespace
-
-void normalizeRows(RowList& rows, std::size_t radixFrom) {
-  if (rows.size() <= 1) return;
-  // Everything that can run out of memory happens before any row changes
-  // hands.
-  std::vector<Entry> entries(rows.size());
-  for (std::size_t i = 0; i < rows.size(); ++i) {
-    entries[i] = {0, rows[i].get(), static_cast<std::uint32_t>(i), 0};
+// Settles rows[begin, end) as a list of its own: its kept rows come first
+// in the range, in their settled order, and nullptr fills the rest. If
+// memory runs out, the range is left as it was.
+std::size_t settleRange(RowList& rows, std::size_t begin, std::size_t end, std::size_t radixFrom) {
+  std::vector<Entry> entries(end - begin);
+  for (std::size_t i = begin; i < end; ++i) {
+    entries[i - begin] = {0, rows[i].get(), static_cast<std::uint32_t>(i - begin), 0};
   }
   Leveller(entries, radixFrom).run();
-  std::size_t kept = 0;
-  for (auto& row : rows) row.release();
+  std::size_t kept = begin;
+  for (std::size_t i = begin; i < end; ++i) rows[i].release();
   for (const Entry& x : entries) {
     if (x.tag == kDropped) {
       delete x.row;
     } else {
       rows[kept++].reset(x.row);
     }
+  }
+  return kept - begin;
+}
+
+// The first value of `row`, or nullptr when it has none.
+const DataValue* firstValue(const DataCol& row) { return row.size() > 0 ? &row.at(0) : nullptr; }
+
+bool sameFirst(const DataValue* a, const DataValue* b) {
+  return a == nullptr || b == nullptr ? a == b : a->equals(*b);
+}
+
+}  // namespace
+
+// A list whose first values stand in order (no first value greater than
+// the next) is settled a run of equal first values at a time: rows of
+// two runs differ at the first column, so no exchange or drop ever joins
+// them, and the sort needs room for the longest run only. At the first
+// pair out of order, the runs settled so far and the rest are settled as
+// one list, whose settled list is the same.
+void normalizeRows(RowList& rows, std::size_t radixFrom) {
+  std::size_t kept = 0;  // rows[0, kept) is settled; rows[kept, begin) is empty
+  std::size_t begin = 0;
+  try {
+    while (begin < rows.size()) {
+      const DataValue* first = firstValue(*rows[begin]);
+      std::size_t end = begin + 1;
+      for (; end < rows.size(); ++end) {
+        if (end + kPrefetchDistance < rows.size()) prefetchRow(rows[end + kPrefetchDistance].get());
+        const DataValue* next = firstValue(*rows[end]);
+        if (sameFirst(first, next)) continue;
+        if (first != nullptr && next != nullptr && first->greaterThan(*next)) {
+          rows.erase(rows.begin() + static_cast<std::ptrdiff_t>(kept),
+                     rows.begin() + static_cast<std::ptrdiff_t>(begin));
+          begin = kept;
+          rows.resize(settleRange(rows, 0, rows.size(), radixFrom));
+          return;
+        }
+        break;
+      }
+      std::size_t n = end - begin > 1 ? settleRange(rows, begin, end, radixFrom) : 1;
+      for (std::size_t i = 0; i < n; ++i) rows[kept++] = std::move(rows[begin + i]);
+      begin = end;
+    }
+  } catch (...) {
+    rows.erase(rows.begin() + static_cast<std::ptrdiff_t>(kept),
+               rows.begin() + static_cast<std::ptrdiff_t>(begin));
+    throw;
   }
   rows.resize(kept);
 }

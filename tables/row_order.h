@@ -22,8 +22,9 @@ constexpr std::size_t kRadixSortFrom = std::size_t{1} << 14;
 // Puts `rows` into the settled order of the list as it stands and frees
 // each row equal to the row before it there. Rows of any widths and kinds
 // are accepted; normalising the result again changes nothing. If memory
-// runs out, std::bad_alloc leaves every row in `rows`. (Tests pass a small
-// `radixFrom` to take the radix sort with small lists.)
+// runs out, std::bad_alloc leaves `rows` a list with the same settled list
+// (part of it may be settled already). (Tests pass a small `radixFrom` to
+// take the radix sort with small lists.)
 void normalizeRows(RowList& rows, std::size_t radixFrom = kRadixSortFrom);
 
 // The last `pending` rows of `rows` were appended one at a time, each
