@@ -334,7 +334,6 @@ DataTable* DataTable::joinRows(DataTable& other, const std::string& name, bool c
 }
 
 bool DataTable::joinInPlace(DataTable& other, NameIndex& index, bool* eachRowOnce) {
-  bool once = false;
   if (&other == this) return false;
   RowList& left = rows();
   const RowList& right = other.rows();
@@ -367,8 +366,12 @@ bool DataTable::joinInPlace(DataTable& other, NameIndex& index, bool* eachRowOnc
       otherOwn.push_back(static_cast<int>(q));
     }
   }
-  RowList joined;
-  std::vector<std::uint32_t> partners;  // per joined row, its row of `other`
+  // Per row of the result, its row of `other`. While every row has found
+  // exactly one partner, the result is this table's list itself and the
+  // k-th partner is row k's; `ends` (where each row's partners end) is
+  // made only when a row finds none or several.
+  std::vector<std::uint32_t> partners;
+  std::vector<std::uint32_t> ends;
   if (!common.empty() && !left.empty() && !right.empty()) {
     constexpr std::size_t kMostInPlace = std::size_t{1} << 16;
     const ValueIndex byValue(common.size(), right.size(),
@@ -378,27 +381,33 @@ bool DataTable::joinInPlace(DataTable& other, NameIndex& index, bool* eachRowOnc
     // The probe: each row's partners in the other table's order, each
     // once; without own columns of the other table, one partner gives the
     // same row.
-    std::vector<std::uint32_t> found, matches;
-    std::vector<std::size_t> ends(left.size());
+    std::vector<std::uint32_t> matches;
+    partners.reserve(left.size());
     for (std::size_t i = 0; i < left.size(); ++i) {
       const DataCol& r = *left[i];
       probe(
           byValue, common.size(),
           [&](std::size_t c) -> const DataValue& { return r.at(common[c]); }, matches);
-      std::size_t from = found.size();
       for (std::size_t k = 0; k < matches.size(); ++k) {
-        if (k == 0 || matches[k] != matches[k - 1]) found.push_back(matches[k]);
+        if (k == 0 || matches[k] != matches[k - 1]) partners.push_back(matches[k]);
         if (otherOwn.empty()) break;
       }
-      ends[i] = found.size();
-      once = (i == 0 || once) && ends[i] == from + 1;
+      if (ends.empty() && partners.size() != i + 1) {
+        ends.resize(left.size());
+        for (std::size_t j = 0; j < i; ++j) ends[j] = static_cast<std::uint32_t>(j + 1);
+      }
+      if (!ends.empty()) ends[i] = static_cast<std::uint32_t>(partners.size());
       // A join that multiplies its rows is left to the join that settles
       // them as it goes; nothing has changed yet.
-      if (found.size() > kMostInPlace + 4 * left.size()) return false;
+      if (partners.size() > kMostInPlace + 4 * left.size()) return false;
     }
+  }
+  const bool once = !left.empty() && ends.empty() && partners.size() == left.size();
+  RowList joined;
+  if (!once && !partners.empty()) {
     // The copies are made before any row changes hands; a row without
     // partners goes with the old list.
-    joined.reserve(found.size());
+    joined.reserve(partners.size());
     for (std::size_t i = 0, from = 0; i < left.size(); from = ends[i++]) {
       if (ends[i] == from) continue;
       joined.emplace_back();  // the row itself, below
@@ -411,9 +420,8 @@ bool DataTable::joinInPlace(DataTable& other, NameIndex& index, bool* eachRowOnc
       joined[at] = std::move(left[i]);
       at += ends[i] - from;
     }
-    partners = std::move(found);
   }
-  RowList old = std::exchange(rows_, std::move(joined));
+  RowList old = once ? RowList() : std::exchange(rows_, std::move(joined));
   cursor_ = 0;
   // Only this table, its rows and the index hold the header now.
   Names& header = *columns_;
