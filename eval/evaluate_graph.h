@@ -40,6 +40,10 @@ class EvaluateGraph {
   // Evaluates a rule body from right to left and returns its result, the
   // working table "temp". The caller owns it.
   std::unique_ptr<SortedTable> evaluateBody(std::string_view body);
+  // The same, for a caller that keeps only the columns named in `keep`:
+  // the result's other columns may be gone already.
+  std::unique_ptr<SortedTable> evaluateBody(std::string_view body,
+                                            const std::vector<std::string>* keep);
   // What a term of a body is.
   enum class Term { Atom, Condition };
   // Applies one term of a body: a condition is recorded in `assign`; an
@@ -72,10 +76,11 @@ class EvaluateGraph {
   // one atom to the next: the running result then grows in place, and an
   // atom costs no more for the columns that earlier atoms gave it. With
   // `temp2Spent`, nothing reads temp2 before the next atom replaces it, so
-  // the first atom's rows may move into temp instead of being copied.
+  // the first atom's rows may move into temp instead of being copied. With
+  // `keep`, temp's columns not named there may leave it at this atom.
   void applyTerm(const std::string& name, const std::string& args, SortedTable* temp,
                  SortedTable* temp2, SortedTable* assign, Term term, NameIndex& tempIndex,
-                 bool temp2Spent);
+                 bool temp2Spent, const std::vector<std::string>* keep);
   SortedTable* createTable(std::string name, std::string_view columnList,
                            std::vector<SortedTable*>& list, TablesByName& byName);
   // The blocks every row of this evaluator's tables is made in.

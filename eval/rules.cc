@@ -31,12 +31,13 @@ void EvaluateGraph::evaluateRules() {
   for (const std::string& rule : rules_) {
     RuleParts parts = splitRule(rule);
     SortedTable* target = resolveHead(parts.head);
-    std::unique_ptr<SortedTable> body = evaluateBody(parts.body);
+    const std::vector<std::string> columns = target->columnNames();
+    std::unique_ptr<SortedTable> body = evaluateBody(parts.body, &columns);
     // The projection serves only this merge: the body becomes it in place,
     // and its rows then move into the head table. Into a table without
     // rows, the merge itself puts them in order; the projection's own
     // normalising would give the same list again.
-    body->keepColumnsNamed(target->columnNames());
+    body->keepColumnsNamed(columns);
     if (!target->isEmpty()) SortedTable::normalize(*body);
     target->uniteTaking(*body);
   }
@@ -55,14 +56,26 @@ SortedTable* EvaluateGraph::resolveHead(std::string_view head) {
 }
 
 std::unique_ptr<SortedTable> EvaluateGraph::evaluateBody(std::string_view body) {
+  return evaluateBody(body, nullptr);
+}
+
+std::unique_ptr<SortedTable> EvaluateGraph::evaluateBody(std::string_view body,
+                                                         const std::vector<std::string>* keep) {
   auto temp = std::make_unique<SortedTable>("temp", "");
   NameIndex tempIndex;
   SortedTable temp2("temp2", "");
   SortedTable assign("assign", "X,Y");
   for (SortedTable* t : {temp.get(), &temp2, &assign}) t->setRowStore(rowStore_);
+  // After the last atom (the leftmost), only conditions remain, and they
+  // leave "temp" alone: its join may keep just the columns asked for.
+  std::size_t atoms = 0;
+  if (keep != nullptr)
+    scanBody(body, [&](const BodyTerm& term) { atoms += term.isCondition ? 0 : 1; });
   scanBody(body, [&](const BodyTerm& term) {
+    const bool last = keep != nullptr && !term.isCondition && --atoms == 0;
     applyTerm(std::string(term.name), std::string(term.args), temp.get(), &temp2, &assign,
-              term.isCondition ? Term::Condition : Term::Atom, tempIndex, true);
+              term.isCondition ? Term::Condition : Term::Atom, tempIndex, true,
+              last ? keep : nullptr);
   });
   return temp;
 }
@@ -70,12 +83,13 @@ std::unique_ptr<SortedTable> EvaluateGraph::evaluateBody(std::string_view body) 
 void EvaluateGraph::applyTerm(const std::string& name, const std::string& args, SortedTable* temp,
                               SortedTable* temp2, SortedTable* assign, Term term) {
   NameIndex tempIndex;
-  applyTerm(name, args, temp, temp2, assign, term, tempIndex, false);
+  applyTerm(name, args, temp, temp2, assign, term, tempIndex, false, nullptr);
 }
 
 void EvaluateGraph::applyTerm(const std::string& name, const std::string& args, SortedTable* temp,
                               SortedTable* temp2, SortedTable* assign, Term term,
-                              NameIndex& tempIndex, bool temp2Spent) {
+                              NameIndex& tempIndex, bool temp2Spent,
+                              const std::vector<std::string>* keep) {
   if (term == Term::Condition) {
     SortedTable::insertRowText(name + "," + args, assign);
     return;
@@ -145,7 +159,7 @@ void EvaluateGraph::applyTerm(const std::string& name, const std::string& args, 
   // so when every row found exactly one partner; otherwise it is
   // normalised as the join's result would be.
   bool eachRowOnce = false;
-  if (temp->joinInPlace(*temp2, tempIndex, &eachRowOnce)) {
+  if (temp->joinInPlace(*temp2, tempIndex, &eachRowOnce, keep)) {
     if (!eachRowOnce) temp->normalize();
     return;
   }

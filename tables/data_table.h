@@ -92,8 +92,12 @@ class DataTable {
   // `index` holds this table's header (which then grows in place).
   // `eachRowOnce`, when given, tells whether every row found exactly one
   // partner: the rows then stand as they stood, each longer by the same
-  // columns, so a list that was settled still is.
-  bool joinInPlace(DataTable& other, NameIndex& index, bool* eachRowOnce = nullptr);
+  // columns, so a list that was settled still is. With `keep`, such a
+  // result has only the columns named in `keep`: it is what
+  // keepColumnsNamed(*keep) makes of the join, made without the columns
+  // ever being added.
+  bool joinInPlace(DataTable& other, NameIndex& index, bool* eachRowOnce = nullptr,
+                   const std::vector<std::string>* keep = nullptr);
 
   // Makes this table what DataTable::projectByNames(names) returns, in
   // place: the other columns leave the header and every row, the kept

@@ -333,7 +333,8 @@ DataTable* DataTable::joinRows(DataTable& other, const std::string& name, bool c
   return result.release();
 }
 
-bool DataTable::joinInPlace(DataTable& other, NameIndex& index, bool* eachRowOnce) {
+bool DataTable::joinInPlace(DataTable& other, NameIndex& index, bool* eachRowOnce,
+                            const std::vector<std::string>* keep) {
   if (&other == this) return false;
   RowList& left = rows();
   const RowList& right = other.rows();
@@ -423,15 +424,28 @@ bool DataTable::joinInPlace(DataTable& other, NameIndex& index, bool* eachRowOnc
   }
   RowList old = once ? RowList() : std::exchange(rows_, std::move(joined));
   cursor_ = 0;
+  // The projection on `keep` drops this table's other columns first (the
+  // rows stay as they stand) and adds only the other's columns it keeps.
+  auto kept = [keep](const std::string& name) {
+    return std::find(keep->begin(), keep->end(), name) != keep->end();
+  };
+  const bool project = once && keep != nullptr;
+  const bool dropsOwn = project && !std::all_of(columns_->begin(), columns_->end(), kept);
+  if (dropsOwn) keepColumnsNamed(*keep);
   // Only this table, its rows and the index hold the header now.
   Names& header = *columns_;
   for (int q : otherOwn) {
+    if (project && !kept(theirs[static_cast<std::size_t>(q)])) continue;
     header.push_back(theirs[static_cast<std::size_t>(q)]);
     for (std::size_t k = 0; k < rows_.size(); ++k) {
       rows_[k]->appendField(columns_, right[partners[k]]->at(q));
     }
   }
-  index.catchUp();
+  if (dropsOwn) {
+    index = NameIndex(columns_);
+  } else {
+    index.catchUp();
+  }
   if (eachRowOnce != nullptr) *eachRowOnce = once;
   return true;
 }

@@ -5,8 +5,10 @@
 // rows' field names must be those of the literal join (tests/
 // literal_oracle.h) normalised. The tables share several columns, hold
 // values of mixed kinds from a small alphabet, and now and then repeat a
-// column name, when the join must refuse and change nothing. The chains
-// grow the header past the size at which the index starts hashing.
+// column name, when the join must refuse and change nothing. Asked to
+// keep some columns only, a join whose rows each found one partner must
+// give the literal join's projection on them. The chains grow the header
+// past the size at which the index starts hashing.
 #include <gtest/gtest.h>
 
 #include <cstdint>
@@ -68,7 +70,7 @@ std::vector<std::string> pickRowTexts(Gen& gen, int rows, int columns) {
 
 TEST(JoinInPlaceTest, ChainMatchesTheLiteralJoin) {
   Gen gen(77);
-  int joins = 0;
+  int joins = 0, kept = 0;
   for (int i = 0; i < 3000; ++i) {
     int fresh = 0;
     std::string columns = pickColumns(gen, fresh);
@@ -92,9 +94,30 @@ TEST(JoinInPlaceTest, ChainMatchesTheLiteralJoin) {
         literal::insertRowText(otherExpected, text);
         input += text + "\n";
       }
-      if (running.joinInPlace(other, index)) {
-        running.normalize();
-        literal::assign(expected, literal::sortedJoin(expected, otherExpected, "temp"));
+      // Now and then the join is asked to keep only some columns, which it
+      // does when every row finds one partner.
+      std::vector<std::string> keep;
+      for (const auto& names : {running.columnNames(), other.columnNames()}) {
+        for (const std::string& name : names) {
+          if (gen.chance(60)) keep.push_back(name);
+        }
+      }
+      const bool keeping = gen.chance(70);
+      if (keeping) {
+        input += "keeping";
+        for (const std::string& name : keep) input += " " + name;
+        input += "\n";
+      }
+      bool once = false;
+      if (running.joinInPlace(other, index, &once, keeping ? &keep : nullptr)) {
+        literal::Table joined = literal::sortedJoin(expected, otherExpected, "temp");
+        if (keeping && once) {
+          literal::assign(expected, literal::projectByNames(joined, keep));
+          ++kept;
+        } else {
+          running.normalize();
+          literal::assign(expected, joined);
+        }
         ++joins;
       }
       ASSERT_EQ(shown(expected), shown(running)) << "case " << i << ":\n" << input;
@@ -102,6 +125,7 @@ TEST(JoinInPlaceTest, ChainMatchesTheLiteralJoin) {
     }
   }
   EXPECT_GT(joins, 10000);
+  EXPECT_GT(kept, 100);
 }
 
 // Another holder of the header (a copy of the table) would see it grow:
