@@ -27,19 +27,26 @@ namespace tablog {
 
 namespace {
 
-// A row's place while the levels are sorted. `index` is its arrival
-// position, which breaks every tie: each range stays in arrival order
-// within its groups. `tag` is the kind at the current column, then the text
-// run of a Plain value.
+// A row's place while the levels are sorted, in 16 bytes: a key, and the
+// row's address with a tag in the three bits that the alignment of rows
+// leaves free. The tag is the row's kind at the current column. Every sort
+// of entries is stable, so ties keep the order in which a range starts its
+// level, which is arrival order.
 struct Entry {
-  std::uint64_t key;  // the value's sort key: its number, or its first 8 bytes
-  DataCol* row;
-  std::uint32_t index;
-  std::uint32_t tag;
-};
+  // The value's sort key: its number, or its first 8 bytes; within one
+  // Plain number, the text run of the value.
+  std::uint64_t key;
+  std::uintptr_t word;  // the row | the tag
 
-constexpr std::uint32_t kEnded = 3;  // the kind of a row that has no value here
-constexpr std::uint32_t kDropped = ~std::uint32_t{0};
+  static constexpr std::uintptr_t kTagBits = 7;
+  DataCol* row() const { return reinterpret_cast<DataCol*>(word & ~kTagBits); }
+  std::uint32_t tag() const { return static_cast<std::uint32_t>(word & kTagBits); }
+  void setTag(std::uint32_t tag) { word = (word & ~kTagBits) | tag; }
+};
+static_assert(alignof(DataCol) > Entry::kTagBits);
+
+constexpr std::uint32_t kEnded = 3;    // the kind of a row that has no value here
+constexpr std::uint32_t kDropped = 4;  // a row equal to the one before it
 
 std::uint32_t kindAt(const DataCol& row, int column) {
   return column < row.size() ? static_cast<std::uint32_t>(row.at(column).kind()) : kEnded;
@@ -79,28 +86,29 @@ class Leveller {
   // orders each. One walk over the rows reads each value's kind and key.
   void level(Range r) {
     for (std::uint32_t i = r.begin; i < r.end; ++i) {
-      if (i + 2 * kPrefetchDistance < r.end) prefetchRow(e_[i + 2 * kPrefetchDistance].row);
+      if (i + 2 * kPrefetchDistance < r.end) prefetchRow(e_[i + 2 * kPrefetchDistance].row());
       if (i + kPrefetchDistance < r.end) prefetchText(e_[i + kPrefetchDistance], r.column);
       Entry& x = e_[i];
-      x.tag = kindAt(*x.row, r.column);
-      if (x.tag == Quoted) {
-        std::string_view v = text(x, r.column);
-        x.key = textPrefix(v);
-      } else if (x.tag == Plain) {
-        x.key = static_cast<std::uint32_t>(x.row->at(r.column).number()) ^ 0x80000000u;
+      const DataCol& row = *x.row();
+      const std::uint32_t kind = kindAt(row, r.column);
+      x.setTag(kind);
+      if (kind == Quoted) {
+        x.key = textPrefix(row.at(r.column).text());
+      } else if (kind == Plain) {
+        x.key = static_cast<std::uint32_t>(row.at(r.column).number()) ^ 0x80000000u;
       }
     }
     for (std::uint32_t s = r.begin; s < r.end;) {
       std::uint32_t t = s + 1;
-      while (t < r.end && e_[t].tag == e_[s].tag) ++t;
-      if (t - s > 1) kindRun(s, t, r.column, e_[s].tag);
+      while (t < r.end && e_[t].tag() == e_[s].tag()) ++t;
+      if (t - s > 1) kindRun(s, t, r.column, e_[s].tag());
       s = t;
     }
   }
 
   void kindRun(std::uint32_t s, std::uint32_t t, int column, std::uint32_t kind) {
     if (kind == kEnded) {
-      for (std::uint32_t i = s + 1; i < t; ++i) e_[i].tag = kDropped;
+      for (std::uint32_t i = s + 1; i < t; ++i) e_[i].setTag(kDropped);
     } else if (kind == Null) {
       work_.push_back({s, t, column + 1});  // Null values are all equal
     } else if (kind == Quoted) {
@@ -110,18 +118,17 @@ class Leveller {
     }
   }
 
-  std::string_view text(const Entry& x, int column) const { return x.row->at(column).text(); }
+  std::string_view text(const Entry& x, int column) const { return x.row()->at(column).text(); }
   // Fetches ahead the text of x at `column`, held apart when it is long;
   // x's row should be on its way already.
   void prefetchText(const Entry& x, int column) const {
-    if (column < x.row->size()) x.row->at(column).prefetchText();
+    if (const DataCol* row = x.row(); column < row->size()) row->at(column).prefetchText();
   }
 
   void quotedRun(std::uint32_t s, std::uint32_t t, int column) {
     auto less = [column, this](const Entry& a, const Entry& b) {
       if (a.key != b.key) return a.key < b.key;
-      if (int c = text(a, column).compare(text(b, column)); c != 0) return c < 0;
-      return a.index < b.index;
+      return text(a, column) < text(b, column);
     };
     auto same = [column, this](const Entry& a, const Entry& b) {
       return a.key == b.key && text(a, column) == text(b, column);
@@ -165,7 +172,7 @@ class Leveller {
       bool ended = true;
       if (r.end - r.begin >= radixFrom_) {
         for (std::uint32_t i = r.begin; i < r.end; ++i) {
-          if (i + 2 * kPrefetchDistance < r.end) prefetchRow(e_[i + 2 * kPrefetchDistance].row);
+          if (i + 2 * kPrefetchDistance < r.end) prefetchRow(e_[i + 2 * kPrefetchDistance].row());
           if (i + kPrefetchDistance < r.end) prefetchText(e_[i + kPrefetchDistance], column);
           std::string_view v = text(e_[i], column);
           ended = ended && v.size() <= skip;
@@ -183,30 +190,25 @@ class Leveller {
   }
 
   void plainRun(std::uint32_t s, std::uint32_t t, int column) {
-    auto less = [](const Entry& a, const Entry& b) {
-      return a.key != b.key ? a.key < b.key : a.index < b.index;
-    };
+    auto less = [](const Entry& a, const Entry& b) { return a.key < b.key; };
     if (t - s >= radixFrom_) {
       if (!sorted(s, t, less)) radixByKey(s, t);
     } else {
       sortIfNeeded(s, t, less);
     }
     // Within one number the rows stand in arrival order; each change of
-    // text starts a new text run.
+    // text starts a new text run, whose number becomes the key.
     for (std::uint32_t b = s; b < t;) {
       std::uint32_t e = b + 1;
-      std::uint32_t runs = 0;
-      e_[b].tag = 0;
-      for (; e < t && e_[e].key == e_[b].key; ++e) {
-        if (text(e_[e], column) != text(e_[e - 1], column)) ++runs;
-        e_[e].tag = runs;
+      while (e < t && e_[e].key == e_[b].key) ++e;
+      std::uint64_t runs = 0;
+      for (std::uint32_t i = b + 1; i < e; ++i) {
+        if (text(e_[i], column) != text(e_[i - 1], column)) ++runs;
+        e_[i].key = runs;
       }
-      if (runs > 0) {
-        sortIfNeeded(b, e, [](const Entry& x, const Entry& y) {
-          return x.tag != y.tag ? x.tag < y.tag : x.index < y.index;
-        });
-      }
-      groups(b, e, column, [](const Entry& x, const Entry& y) { return x.tag == y.tag; });
+      e_[b].key = 0;
+      if (runs > 0) sortIfNeeded(b, e, less);
+      groups(b, e, column, [](const Entry& x, const Entry& y) { return x.key == y.key; });
       b = e;
     }
   }
@@ -221,9 +223,20 @@ class Leveller {
   bool sorted(std::uint32_t s, std::uint32_t t, Less less) const {
     return std::is_sorted(e_.begin() + s, e_.begin() + t, less);
   }
+  // Sorts e_[s, t) stably: small ranges by insertion, with no room taken.
   template <class Less>
   void sortIfNeeded(std::uint32_t s, std::uint32_t t, Less less) {
-    if (!sorted(s, t, less)) std::sort(e_.begin() + s, e_.begin() + t, less);
+    if (sorted(s, t, less)) return;
+    if (t - s > 16) {
+      std::stable_sort(e_.begin() + s, e_.begin() + t, less);
+      return;
+    }
+    for (std::uint32_t i = s + 1; i < t; ++i) {
+      Entry x = e_[i];
+      std::uint32_t j = i;
+      for (; j > s && less(x, e_[j - 1]); --j) e_[j] = e_[j - 1];
+      e_[j] = x;
+    }
   }
 
   // Sorts e_[s, t) by key, stably: a byte at a time from the lowest, each
@@ -275,16 +288,16 @@ class Leveller {
 std::size_t settleRange(RowList& rows, std::size_t begin, std::size_t end, std::size_t radixFrom) {
   std::vector<Entry> entries(end - begin);
   for (std::size_t i = begin; i < end; ++i) {
-    entries[i - begin] = {0, rows[i].get(), static_cast<std::uint32_t>(i - begin), 0};
+    entries[i - begin] = {0, reinterpret_cast<std::uintptr_t>(rows[i].get())};
   }
   Leveller(entries, radixFrom).run();
   std::size_t kept = begin;
   for (std::size_t i = begin; i < end; ++i) rows[i].release();
   for (const Entry& x : entries) {
-    if (x.tag == kDropped) {
-      delete x.row;
+    if (x.tag() == kDropped) {
+      delete x.row();
     } else {
-      rows[kept++].reset(x.row);
+      rows[kept++].reset(x.row());
     }
   }
   return kept - begin;
