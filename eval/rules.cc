@@ -69,10 +69,9 @@ std::unique_ptr<SortedTable> EvaluateGraph::evaluateBody(std::string_view body,
   // After the last atom (the leftmost), only conditions remain, and they
   // leave "temp" alone: its join may keep just the columns asked for.
   std::size_t atoms = 0;
-  if (keep != nullptr)
-    scanBody(body, [&](const BodyTerm& term) { atoms += term.isCondition ? 0 : 1; });
+  scanBody(body, [&](const BodyTerm& term) { atoms += term.isCondition ? 0 : 1; });
   scanBody(body, [&](const BodyTerm& term) {
-    const bool last = keep != nullptr && !term.isCondition && --atoms == 0;
+    const bool last = !term.isCondition && --atoms == 0;
     applyTerm(std::string(term.name), std::string(term.args), temp.get(), &temp2, &assign,
               term.isCondition ? Term::Condition : Term::Atom, tempIndex, true,
               last ? keep : nullptr);
