@@ -119,8 +119,7 @@ class FdBuffer : public std::streambuf {
 
 void runScript(std::string script, std::ostream& out) {
   EvaluateGraph graph;
-  forEachScriptLine(script,
-                    [&graph](std::string_view line) { feedLine(std::string(line), graph); });
+  forEachScriptLine(script, [&graph](std::string_view line) { graph.takeLine(line); });
   std::string().swap(script);  // the text is no longer needed while rules run
   out << graph;
 }
@@ -148,8 +147,7 @@ int runProgram(int argc, const char* const* argv, std::ostream& console) {
     // The lines go to the evaluator as they are read: the script is never
     // held whole.
     EvaluateGraph graph;
-    if (!readLines(scriptPath,
-                   [&graph](std::string_view line) { feedLine(std::string(line), graph); })) {
+    if (!readLines(scriptPath, [&graph](std::string_view line) { graph.takeLine(line); })) {
       close(fd);
       console << "Nem talalom a file-t!" << std::endl;
       return 0;

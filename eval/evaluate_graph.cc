@@ -26,25 +26,28 @@ SortedTable* EvaluateGraph::findTable(std::string_view name) const {
   return nullptr;
 }
 
-EvaluateGraph& feedLine(std::string line, EvaluateGraph& graph) {
+void EvaluateGraph::takeLine(std::string_view line) {
   switch (classifyLine(line)) {
     case LineKind::kEmpty:
-      return graph;
+      return;
     case LineKind::kRule:
-      graph.rules_.push_back(std::move(line));
-      return graph;
+      rules_.emplace_back(line);
+      return;
     case LineKind::kData:
-      SortedTable::insertRowText(line, graph.currentTable_, &graph.intake_);
-      return graph;
+      SortedTable::insertRowText(line, currentTable_, &intake_);
+      return;
     case LineKind::kDeclaration:
       break;
   }
   // A declaration: the name is the text before the last "(" back to the
   // parenthesis before it; the columns are the text before the last ")".
   NameAndColumns declared = readNameAndColumns(line);
-  graph.currentTable_ = graph.createTable(std::string(declared.name), declared.columns,
-                                          graph.tables_, graph.tablesByName_);
-  graph.intake_ = TextPool();
+  currentTable_ = createTable(std::string(declared.name), declared.columns, tables_, tablesByName_);
+  intake_ = TextPool();
+}
+
+EvaluateGraph& feedLine(std::string line, EvaluateGraph& graph) {
+  graph.takeLine(line);
   return graph;
 }
 

@@ -59,7 +59,8 @@ class EvaluateGraph {
   // Takes one script line: empty lines are ignored; a line holding "<-" is
   // a rule; a line holding "(" declares a table; any other line is a data
   // row of the current table (ignored before the first declaration).
-  friend EvaluateGraph& feedLine(std::string line, EvaluateGraph& graph);
+  // `line` is read during the call only.
+  void takeLine(std::string_view line);
 
  private:
   // The first table of each name of a list, so that a rule of many atoms
@@ -96,6 +97,7 @@ class EvaluateGraph {
   TextPool intake_;                       // the long texts of currentTable_'s data lines
 };
 
+// graph.takeLine(line), for callers that hold lines as strings.
 EvaluateGraph& feedLine(std::string line, EvaluateGraph& graph);
 
 // Evaluates the rules of `graph`, then writes the rule lines, an empty line
