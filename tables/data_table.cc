@@ -319,22 +319,21 @@ std::vector<int> DataTable::positionsOfNames(const std::vector<std::string>& nam
 }
 
 DataTable* DataTable::projectByIndices(const std::vector<int>& positions) {
-  const RowList& all = rows();
-  std::vector<const DataCol*> from;
-  from.reserve(all.size());
-  for (const auto& row : all) from.push_back(row.get());
-  return projectRows(from, positions);
+  return projectRows(nullptr, positions);
 }
 
-DataTable* DataTable::projectRows(const std::vector<const DataCol*>& from,
-                                  const std::vector<int>& positions) const {
+DataTable* DataTable::projectRows(const DataCol* wanted, const std::vector<int>& positions) const {
   std::vector<int> kept = keptPositions(positions);
   std::unique_ptr<DataTable> result(projectHeader(kept));
   ProjectedNames names(columns_, result->columns_, kept);
-  result->rows_.reserve(from.size());
-  for (std::size_t i = 0; i < from.size(); ++i) {
-    if (i + kPrefetchDistance < from.size()) prefetchRow(from[i + kPrefetchDistance]);
-    result->rows_.push_back(from[i]->project(kept, names.of(*from[i]), store_.get()));
+  const RowList& all = rows();
+  if (wanted == nullptr) result->rows_.reserve(all.size());
+  // One walk: each row is read once, matched and copied while at hand.
+  for (std::size_t i = 0; i < all.size(); ++i) {
+    if (i + kPrefetchDistance < all.size()) prefetchRow(all[i + kPrefetchDistance].get());
+    const DataCol& row = *all[i];
+    if (wanted != nullptr && !row.matches(*wanted)) continue;
+    result->rows_.push_back(row.project(kept, names.of(row), store_.get()));
   }
   return result.release();
 }

@@ -134,10 +134,10 @@ class DataTable {
   static void relabel(DataTable& table, SharedNames columns, SharedNames names);
   // Replaces header and rows; the name stays.
   void setContents(SharedNames header, RowList rows);
-  // A new plain table named as this one, holding `rows` (rows of this
-  // table) reduced to the columns at `positions`, as projectByIndices.
-  DataTable* projectRows(const std::vector<const DataCol*>& rows,
-                         const std::vector<int>& positions) const;
+  // A new plain table named as this one, holding the rows of this table
+  // that match `wanted` (all of them when it is nullptr) reduced to the
+  // columns at `positions`, as projectByIndices. The caller owns it.
+  DataTable* projectRows(const DataCol* wanted, const std::vector<int>& positions) const;
 
   // The header positions of `names`: for each name in turn, every position
   // holding it, in increasing order. Names no column has add nothing.

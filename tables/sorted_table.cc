@@ -147,13 +147,7 @@ DataTable* SortedTable::select(const std::string& condition) {
   // A row equal to a non-matching row does not match either, so the rows
   // that survive are exactly the matching ones.
   std::unique_ptr<DataCol> wanted = rowFromText(condition);
-  std::vector<const DataCol*> kept;
-  const RowList& all = rows();
-  for (std::size_t i = 0; i < all.size(); ++i) {
-    if (i + kPrefetchDistance < all.size()) prefetchRow(all[i + kPrefetchDistance].get());
-    if (all[i]->matches(*wanted)) kept.push_back(all[i].get());
-  }
-  return projectRows(kept, openPositions(condition));
+  return projectRows(wanted.get(), openPositions(condition));
 }
 
 SortedTable* SortedTable::exclude(const std::string& condition) {
