@@ -177,10 +177,12 @@ RowList& DataTable::rows() const {
   if (pending_ > 0) {
     std::size_t pending = pending_;
     pending_ = 0;
+    const std::size_t before = rows_.size();
     settlePending(rows_, pending);
-    // A list that grew row by row may hold up to twice the room it needs;
-    // settled, it usually stays as it is for the rest of the run.
-    if (rows_.capacity() - rows_.size() > rows_.size() / 4) rows_.shrink_to_fit();
+    // Settled, a list usually stays as it is for the rest of the run. The
+    // room of the repeated rows it dropped goes back when that is much;
+    // room it never used costs no memory, and a copy would.
+    if (before - rows_.size() > rows_.size() / 4) rows_.shrink_to_fit();
   }
   return rows_;
 }
