@@ -192,7 +192,7 @@ class Leveller {
   void plainRun(std::uint32_t s, std::uint32_t t, int column) {
     auto less = [](const Entry& a, const Entry& b) { return a.key < b.key; };
     if (t - s >= radixFrom_) {
-      if (!sorted(s, t, less)) radixByKey(s, t);
+      radixByKey(s, t);
     } else {
       sortIfNeeded(s, t, less);
     }
@@ -321,33 +321,33 @@ bool sameFirst(const DataValue* a, const DataValue* b) {
 void normalizeRows(RowList& rows, std::size_t radixFrom) {
   std::size_t kept = 0;  // rows[0, kept) is settled; rows[kept, begin) is empty
   std::size_t begin = 0;
+  auto closeGap = [&] {
+    rows.erase(rows.begin() + static_cast<std::ptrdiff_t>(kept),
+               rows.begin() + static_cast<std::ptrdiff_t>(begin));
+  };
+  bool inOrder = true;
   try {
-    while (begin < rows.size()) {
+    while (inOrder && begin < rows.size()) {
       const DataValue* first = firstValue(*rows[begin]);
       std::size_t end = begin + 1;
       for (; end < rows.size(); ++end) {
         if (end + kPrefetchDistance < rows.size()) prefetchRow(rows[end + kPrefetchDistance].get());
         const DataValue* next = firstValue(*rows[end]);
         if (sameFirst(first, next)) continue;
-        if (first != nullptr && next != nullptr && first->greaterThan(*next)) {
-          rows.erase(rows.begin() + static_cast<std::ptrdiff_t>(kept),
-                     rows.begin() + static_cast<std::ptrdiff_t>(begin));
-          begin = kept;
-          rows.resize(settleRange(rows, 0, rows.size(), radixFrom));
-          return;
-        }
+        inOrder = first == nullptr || next == nullptr || !first->greaterThan(*next);
         break;
       }
+      if (!inOrder) break;
       std::size_t n = end - begin > 1 ? settleRange(rows, begin, end, radixFrom) : 1;
       for (std::size_t i = 0; i < n; ++i) rows[kept++] = std::move(rows[begin + i]);
       begin = end;
     }
   } catch (...) {
-    rows.erase(rows.begin() + static_cast<std::ptrdiff_t>(kept),
-               rows.begin() + static_cast<std::ptrdiff_t>(begin));
+    closeGap();
     throw;
   }
-  rows.resize(kept);
+  closeGap();
+  if (!inOrder) rows.resize(settleRange(rows, 0, rows.size(), radixFrom));
 }
 
 }  // namespace tablog
