@@ -55,6 +55,9 @@ bool DataValue::greaterThan(const DataValue& other) const {
 
 bool DataValue::matches(const DataValue& condition) const {
   std::string_view t = condition.text();
+  // A variable matches anything: this value's text, which may be held
+  // apart, is not read for it.
+  if (!t.empty() && t[0] >= 'A' && t[0] <= 'Z' && condition.kind() == Plain) return true;
   std::string_view mine = text();
   if (t.empty()) return mine.empty();
   std::string_view operand = t.substr(1);
@@ -66,7 +69,6 @@ bool DataValue::matches(const DataValue& condition) const {
     case '>':
       return mine.compare(operand) > 0;
     default:
-      if (t[0] >= 'A' && t[0] <= 'Z' && condition.kind() == Plain) return true;
       return mine == t;
   }
 }
