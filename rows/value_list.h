@@ -28,7 +28,6 @@ namespace tablog {
 class ValueList {
  public:
   ValueList() = default;
-  // `n` Null values.
   // `n` Null values; a block they need comes from `store` when they fit a
   // slot.
   explicit ValueList(std::size_t n, RowStore* store = nullptr) {

@@ -331,7 +331,13 @@ void normalizeRows(RowList& rows, std::size_t radixFrom) {
       const DataValue* first = firstValue(*rows[begin]);
       std::size_t end = begin + 1;
       for (; end < rows.size(); ++end) {
-        if (end + kPrefetchDistance < rows.size()) prefetchRow(rows[end + kPrefetchDistance].get());
+        if (end + 2 * kPrefetchDistance < rows.size()) {
+          prefetchRow(rows[end + 2 * kPrefetchDistance].get());
+        }
+        if (end + kPrefetchDistance < rows.size()) {
+          if (const DataValue* ahead = firstValue(*rows[end + kPrefetchDistance]))
+            ahead->prefetchText();
+        }
         const DataValue* next = firstValue(*rows[end]);
         if (sameFirst(first, next)) continue;
         inOrder = first == nullptr || next == nullptr || !first->greaterThan(*next);
