@@ -70,16 +70,19 @@ int firstIndex(const Names& names, std::string_view name) {
 }
 
 // Frees the rows of `rows` in address order, for lists whose rows lie
-// scattered: a radix sort on the 48 bits that addresses use, sixteen at a
-// time, passing over the digits that all rows share. It goes back and
+// scattered: a radix sort on the addresses, eleven bits at a time, passing
+// over the digits that all rows share. A digit of eleven bits keeps the
+// places each pass writes to within the caches, where sixteen scatter
+// writes over the whole buffer once it outgrows them. It goes back and
 // forth between the list itself and one buffer; without memory for that,
 // the rows go in list order.
 void freeInAddressOrder(RowList& rows) {
+  constexpr int kDigitBits = 11;
   std::vector<DataCol*> buffer;
   std::vector<std::uint32_t> count;
   try {
     buffer.resize(rows.size());
-    count.resize(std::size_t{1} << 16);
+    count.resize(std::size_t{1} << kDigitBits);
   } catch (const std::bad_alloc&) {
     return;
   }
@@ -87,9 +90,10 @@ void freeInAddressOrder(RowList& rows) {
   std::uintptr_t differ = 0;
   for (const auto& row : rows) differ |= address(row.get()) ^ address(rows[0].get());
   bool inList = true;  // where the rows are: in `rows`, or in `buffer`
-  for (int shift = 0; shift < 48; shift += 16) {
-    if (((differ >> shift) & 0xFFFF) == 0) continue;
-    auto digit = [shift](std::uintptr_t a) { return (a >> shift) & 0xFFFF; };
+  constexpr std::uintptr_t kMask = (std::uintptr_t{1} << kDigitBits) - 1;
+  for (int shift = 0; shift < 64; shift += kDigitBits) {
+    if (((differ >> shift) & kMask) == 0) continue;
+    auto digit = [shift](std::uintptr_t a) { return (a >> shift) & kMask; };
     std::fill(count.begin(), count.end(), 0);
     for (std::size_t i = 0; i < rows.size(); ++i) {
       ++count[digit(address(inList ? rows[i].get() : buffer[i]))];
