@@ -165,6 +165,12 @@ void RowStore::drop(Block* b) {
   unmapBlock(b, kBlockSize);
 }
 
+std::size_t RowStore::liveSlots() const {
+  std::size_t live = 0;
+  for (const Block* b : blocks_) live += b->live;
+  return live;
+}
+
 RowStore::Block* RowStore::blockOf(const void* p) {
   return reinterpret_cast<Block*>(reinterpret_cast<std::uintptr_t>(p) & ~(kBlockSize - 1));
 }

@@ -41,6 +41,8 @@ class RowStore {
 
   // The number of blocks this store holds.
   std::size_t blockCount() const { return blocks_.size(); }
+  // The number of its slots handed out and not released.
+  std::size_t liveSlots() const;
 
   static constexpr std::size_t kBlockSize = std::size_t{1} << 20;
 

@@ -68,6 +68,22 @@ TEST(RowStoreTest, SlotsAreDistinctAcrossBlocksAndEmptyBlocksGo) {
   RowStore::release(again);
 }
 
+// A large table frees its rows sorted by address, in as many passes as
+// the digits its rows' addresses differ in: rows of one block take an even
+// number, rows of blocks megabytes apart an odd one. Either way every row
+// goes once, and with the last row of a block the block.
+TEST(RowStoreTest, FreeingALargeTableGivesBackEveryBlock) {
+  for (int n : {5000, 200000}) {
+    auto store = makeStore();
+    std::unique_ptr<SortedTable> table = numbered(store, n);
+    EXPECT_EQ(table->rowCount(), static_cast<std::size_t>(n));  // sorted: 'k0', 'k1', 'k10', ...
+    EXPECT_EQ(store->liveSlots(), static_cast<std::size_t>(n));
+    table.reset();
+    EXPECT_EQ(store->liveSlots(), 0u) << n << " rows";
+    EXPECT_EQ(store->blockCount(), 1u) << n << " rows";
+  }
+}
+
 TEST(RowStoreTest, RowsOutliveTheirStoreAndMoveBetweenTables) {
   auto store = makeStore();
   std::unique_ptr<SortedTable> source = numbered(store, 5000);
