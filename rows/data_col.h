@@ -134,12 +134,6 @@ class DataCol {
     names_ = std::move(names);
   }
 
-  // Asks the processor to fetch the texts this row holds apart. REQUIRES:
-  // the row itself fetched already, or on its way well ahead.
-  void prefetchTexts() const {
-    for (std::size_t i = 0; i < values_.size(); ++i) values_[i].prefetchText();
-  }
-
   // Appends the printed form: the values joined by commas.
   void appendTo(std::string& out) const;
   // The length of the printed form.

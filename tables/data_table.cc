@@ -419,8 +419,7 @@ void DataTable::writeTo(std::ostream& out, std::string& buffer) const {
   };
   const RowList& all = rows();
   for (std::size_t i = 0; i < all.size(); ++i) {
-    if (i + 2 * kPrefetchDistance < all.size()) prefetchRow(all[i + 2 * kPrefetchDistance].get());
-    if (i + kPrefetchDistance < all.size()) all[i + kPrefetchDistance]->prefetchTexts();
+    if (i + kPrefetchDistance < all.size()) prefetchRow(all[i + kPrefetchDistance].get());
     const DataCol* row = all[i].get();
     std::size_t size = row->printedSize() + 1;
     if (used + size > kChunk) flush();
