@@ -26,25 +26,33 @@ namespace {
 // too. Only a line split between two blocks is copied. Returns false when
 // the file cannot be read as a file; the lines read until then have been
 // handed over.
-template <class Visit>
-bool readLines(const char* path, Visit visit) {
+// Opens the file at `path` for reading as a script: -1 when it cannot be
+// read as a file (missing, no permission, a directory).
+int openScript(const char* path) {
   int fd = open(path, O_RDONLY | O_CLOEXEC);
-  if (fd < 0) return false;
+  if (fd < 0) return -1;
   struct stat info;
   if (fstat(fd, &info) != 0 || S_ISDIR(info.st_mode)) {
     close(fd);
-    return false;
+    return -1;
   }
+  return fd;
+}
+
+// Reads `fd` a block at a time and hands `visit` its lines as
+// forEachScriptLine hands those of the whole text: a line ends at a line
+// feed, a NUL cuts its line, the text after the last line feed is a line
+// too. Only a line split between two blocks is copied. Returns false when
+// a read fails; the lines read until then have been handed over.
+template <class Visit>
+bool readLines(int fd, Visit visit) {
   auto emit = [&visit](std::string_view line) { visit(line.substr(0, line.find('\0'))); };
   std::vector<char> block(std::size_t{1} << 16);
   std::string partial;  // the start of a line that goes on in the next block
   for (;;) {
     ssize_t n = read(fd, block.data(), block.size());
     if (n < 0 && errno == EINTR) continue;
-    if (n < 0) {
-      close(fd);
-      return false;
-    }
+    if (n < 0) return false;
     if (n == 0) break;
     std::string_view data(block.data(), static_cast<std::size_t>(n));
     std::size_t start = 0;
@@ -60,7 +68,6 @@ bool readLines(const char* path, Visit visit) {
     }
     partial.append(data.substr(start));
   }
-  close(fd);
   emit(partial);
   return true;
 }
@@ -125,9 +132,17 @@ void runScript(std::string script, std::ostream& out) {
 }
 
 int runProgram(int argc, const char* const* argv, std::ostream& console) {
+  if (argc == 2 && std::string_view(argv[1]) == "--help") {
+    console << "usage: tablog SCRIPT OUTPUT (see tablog(1))" << std::endl;
+    return 0;
+  }
+  if (argc == 2 && std::string_view(argv[1]) == "--version") {
+    console << "tablog " TABLOG_VERSION << std::endl;
+    return 0;
+  }
   if (argc <= 2) {
     console << "2 parametert kerek!" << std::flush;
-    return 0;
+    return 1;
   }
   const char* scriptPath = argv[1];
   const char* outputPath = argv[2];
@@ -137,8 +152,16 @@ int runProgram(int argc, const char* const* argv, std::ostream& console) {
     console << "A ket file ugyanaz!" << std::endl;
     return 1;
   }
+  // The script is opened first: a mistyped command (the two paths swapped,
+  // a missing script) must not empty or create the output file.
+  int scriptFd = openScript(scriptPath);
+  if (scriptFd < 0) {
+    console << "Nem talalom a file-t!" << std::endl;
+    return 1;
+  }
   int fd = open(outputPath, O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0664);
   if (fd < 0) {
+    close(scriptFd);
     console << "Nem tudom irni a file-t!" << std::endl;
     return 1;
   }
@@ -147,10 +170,13 @@ int runProgram(int argc, const char* const* argv, std::ostream& console) {
     // The lines go to the evaluator as they are read: the script is never
     // held whole.
     EvaluateGraph graph;
-    if (!readLines(scriptPath, [&graph](std::string_view line) { graph.takeLine(line); })) {
+    bool read = readLines(scriptFd, [&graph](std::string_view line) { graph.takeLine(line); });
+    close(scriptFd);
+    scriptFd = -1;
+    if (!read) {
       close(fd);
       console << "Nem talalom a file-t!" << std::endl;
-      return 0;
+      return 1;
     }
     FdBuffer buffer(fd);
     std::ostream out(&buffer);
@@ -160,6 +186,7 @@ int runProgram(int argc, const char* const* argv, std::ostream& console) {
   } catch (const std::bad_alloc&) {
     // A script can ask for more rows than memory holds (joins of joins
     // through a shared constant column multiply): say so instead of dying.
+    if (scriptFd >= 0) close(scriptFd);
     close(fd);
     console << "Nincs eleg memoria!" << std::endl;
     return 1;

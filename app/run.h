@@ -10,9 +10,10 @@ namespace tablog {
 
 // Runs `tablog SCRIPT OUTPUT` with the command line `argv` (argc entries,
 // the program name first). Messages go to `console`. Returns the exit
-// status: 0 on success and on the two documented early exits (missing
-// arguments, unreadable script), 1 when the output cannot be written,
-// names the script itself, or the evaluation runs out of memory.
+// status: 0 on success and for --help and --version, 1 on every failure
+// (missing arguments, an unreadable script, an output that cannot be
+// written or that names the script itself, running out of memory). A
+// script that cannot be read leaves the output file untouched.
 int runProgram(int argc, const char* const* argv, std::ostream& console);
 
 // Feeds every line of `script` to a new evaluator, as the program reads a

@@ -1,7 +1,8 @@
 // Bad-input tests: hostile or malformed scripts and unusable file arguments,
 // run through the real executable so that the reading of the file, the exit
 // status, the console messages and the exact bytes of the output file are
-// all checked together. Inputs that the fuzzer once found problematic are
+// all checked together (the command line itself is command_line_test.cc's).
+// Inputs that the fuzzer once found problematic are
 // kept under fuzz/regressions/ and replayed here in-process.
 #include <sys/wait.h>
 #include <unistd.h>
@@ -285,98 +286,6 @@ TEST_F(BadInputTest, DataLinesOfATableWithoutColumnsGiveOneEmptyRow) {
 }
 
 TEST_F(BadInputTest, EmptyScript) { EXPECT_EQ(RunScriptFile(""), "\n"); }
-
-// ---------------------------------------------------------------------------
-// Unusable arguments.
-
-TEST_F(BadInputTest, MissingArguments) {
-  RunResult run = RunTablog({script_.string()});
-  EXPECT_EQ(run.status, 0);
-  EXPECT_EQ(run.console, "2 parametert kerek!");
-  EXPECT_FALSE(fs::exists(output_));
-}
-
-TEST_F(BadInputTest, DirectoryAsScript) {
-  RunResult run = RunTablog({dir_.string(), output_.string()});
-  EXPECT_EQ(run.status, 0);
-  EXPECT_EQ(run.console, "Nem talalom a file-t!\n");
-  ASSERT_TRUE(fs::exists(output_));
-  EXPECT_EQ(ReadFile(output_), "");
-}
-
-TEST_F(BadInputTest, MissingScript) {
-  WriteFile(output_, "old contents");
-  RunResult run = RunTablog({(dir_ / "none.tl").string(), output_.string()});
-  EXPECT_EQ(run.status, 0);
-  EXPECT_EQ(run.console, "Nem talalom a file-t!\n");
-  EXPECT_EQ(ReadFile(output_), "");
-}
-
-TEST_F(BadInputTest, OutputInMissingFolder) {
-  WriteFile(script_, "T(A)\n1\n");
-  fs::path output = dir_ / "missing" / "out.txt";
-  RunResult run = RunTablog({script_.string(), output.string()});
-  EXPECT_EQ(run.status, 1);
-  EXPECT_EQ(run.console, "Nem tudom irni a file-t!\n");
-  EXPECT_FALSE(fs::exists(dir_ / "missing"));
-}
-
-TEST_F(BadInputTest, DirectoryAsOutput) {
-  WriteFile(script_, "T(A)\n1\n");
-  RunResult run = RunTablog({script_.string(), dir_.string()});
-  EXPECT_EQ(run.status, 1);
-  EXPECT_EQ(run.console, "Nem tudom irni a file-t!\n");
-  EXPECT_EQ(ReadFile(script_), "T(A)\n1\n");
-}
-
-TEST_F(BadInputTest, FullDeviceAsOutput) {
-  if (!fs::exists("/dev/full")) GTEST_SKIP() << "no /dev/full";
-  WriteFile(script_, "T(A)\n1\n");
-  RunResult run = RunTablog({script_.string(), "/dev/full"});
-  EXPECT_EQ(run.status, 1);
-  EXPECT_EQ(run.console, "Nem tudom irni a file-t!\n");
-}
-
-TEST_F(BadInputTest, SameFileAsScriptAndOutput) {
-  const std::string script = "T(A)\n1\n";
-  WriteFile(script_, script);
-  RunResult run = RunTablog({script_.string(), script_.string()});
-  EXPECT_EQ(run.status, 1);
-  EXPECT_EQ(run.console, "A ket file ugyanaz!\n");
-  EXPECT_EQ(ReadFile(script_), script);
-}
-
-TEST_F(BadInputTest, SameFileThroughAnotherSpelling) {
-  const std::string script = "T(A)\n1\n";
-  WriteFile(script_, script);
-  fs::create_directory(dir_ / "sub");
-  for (const fs::path& other : {dir_ / "." / "script.tl", dir_ / "sub" / ".." / "script.tl"}) {
-    RunResult run = RunTablog({script_.string(), other.string()});
-    EXPECT_EQ(run.status, 1) << other;
-    EXPECT_EQ(run.console, "A ket file ugyanaz!\n") << other;
-    EXPECT_EQ(ReadFile(script_), script) << other;
-  }
-}
-
-TEST_F(BadInputTest, SameFileThroughAHardLink) {
-  const std::string script = "T(A)\n1\n";
-  WriteFile(script_, script);
-  fs::create_hard_link(script_, output_);
-  RunResult run = RunTablog({script_.string(), output_.string()});
-  EXPECT_EQ(run.status, 1);
-  EXPECT_EQ(run.console, "A ket file ugyanaz!\n");
-  EXPECT_EQ(ReadFile(script_), script);
-}
-
-TEST_F(BadInputTest, SameFileThroughASymbolicLink) {
-  const std::string script = "T(A)\n1\n";
-  WriteFile(script_, script);
-  fs::create_symlink(script_, output_);
-  RunResult run = RunTablog({output_.string(), script_.string()});
-  EXPECT_EQ(run.status, 1);
-  EXPECT_EQ(run.console, "A ket file ugyanaz!\n");
-  EXPECT_EQ(ReadFile(script_), script);
-}
 
 // ---------------------------------------------------------------------------
 // Inputs kept for the fuzzer, replayed in-process.

@@ -2,6 +2,7 @@
 #include "tests/run_tablog.h"
 
 #include <fcntl.h>
+#include <signal.h>
 #include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -10,7 +11,7 @@
 
 namespace tablog_test {
 
-RunResult RunTablog(const std::vector<std::string>& args, long memoryLimitMb) {
+RunResult RunTablog(const std::vector<std::string>& args, long memoryLimitMb, long fileSizeLimit) {
   RunResult result;
   int fds[2];
   if (pipe(fds) != 0) return result;
@@ -20,6 +21,12 @@ RunResult RunTablog(const std::vector<std::string>& args, long memoryLimitMb) {
       struct rlimit limit;
       limit.rlim_cur = limit.rlim_max = static_cast<rlim_t>(memoryLimitMb) << 20;
       setrlimit(RLIMIT_AS, &limit);
+    }
+    if (fileSizeLimit >= 0) {
+      struct rlimit limit;
+      limit.rlim_cur = limit.rlim_max = static_cast<rlim_t>(fileSizeLimit);
+      setrlimit(RLIMIT_FSIZE, &limit);
+      signal(SIGXFSZ, SIG_IGN);  // an ignored signal stays ignored across exec
     }
     dup2(fds[1], STDOUT_FILENO);
     close(fds[0]);

@@ -15,8 +15,11 @@ struct RunResult {
 
 // Runs the program with `args` (not counting the program name), standard
 // input from /dev/null, and collects its standard output and exit status.
-// A non-zero `memoryLimitMb` caps the program's address space.
-RunResult RunTablog(const std::vector<std::string>& args, long memoryLimitMb = 0);
+// A non-zero `memoryLimitMb` caps the program's address space; a
+// non-negative `fileSizeLimit` caps the size of every file it writes, so
+// that a write past that many bytes fails (EFBIG, its signal ignored).
+RunResult RunTablog(const std::vector<std::string>& args, long memoryLimitMb = 0,
+                    long fileSizeLimit = -1);
 
 }  // namespace tablog_test
 
