@@ -7,7 +7,8 @@ namespace tablog {
 
 EvaluateGraph::EvaluateGraph()
     : rowStore_(std::make_shared<RowStore>(sizeof(DataCol))),
-      store_(std::make_shared<std::vector<std::unique_ptr<SortedTable>>>()) {}
+      store_(std::make_shared<std::vector<std::unique_ptr<SortedTable>>>()),
+      loader_(std::make_shared<TableLoader>()) {}
 
 SortedTable* EvaluateGraph::createTable(std::string name, std::string_view columnList,
                                         std::vector<SortedTable*>& list, TablesByName& byName) {
@@ -19,6 +20,7 @@ SortedTable* EvaluateGraph::createTable(std::string name, std::string_view colum
 }
 
 SortedTable* EvaluateGraph::findTable(std::string_view name) const {
+  assert(!loader_->pending());
   for (const TablesByName* byName : {&tablesByName_, &ruleTablesByName_}) {
     auto it = byName->find(name);
     if (it != byName->end()) return it->second;
@@ -34,7 +36,7 @@ void EvaluateGraph::takeLine(std::string_view line) {
       rules_.emplace_back(line);
       return;
     case LineKind::kData:
-      SortedTable::insertRowText(line, currentTable_, &intake_);
+      loader_->takeRow(line);
       return;
     case LineKind::kDeclaration:
       break;
@@ -42,8 +44,9 @@ void EvaluateGraph::takeLine(std::string_view line) {
   // A declaration: the name is the text before the last "(" back to the
   // parenthesis before it; the columns are the text before the last ")".
   NameAndColumns declared = readNameAndColumns(line);
+  loader_->settle();
   currentTable_ = createTable(std::string(declared.name), declared.columns, tables_, tablesByName_);
-  intake_ = TextPool();
+  loader_->start(currentTable_);
 }
 
 EvaluateGraph& feedLine(std::string line, EvaluateGraph& graph) {
@@ -52,6 +55,7 @@ EvaluateGraph& feedLine(std::string line, EvaluateGraph& graph) {
 }
 
 std::ostream& operator<<(std::ostream& out, EvaluateGraph graph) {
+  graph.endScript();
   graph.evaluateRules();
   std::string buffer;
   for (const std::string& rule : graph.rules()) {

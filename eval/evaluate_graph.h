@@ -16,6 +16,7 @@
 #include <unordered_map>
 #include <vector>
 
+#include "eval/table_loader.h"
 #include "tables/name_index.h"
 #include "tables/sorted_table.h"
 
@@ -30,8 +31,12 @@ class EvaluateGraph {
 
   // The declared table named `name`, else the first rule head table of that
   // name, else nullptr. The evaluator owns the table.
+  // REQUIRES: the script has ended (endScript).
   SortedTable* findTable(std::string_view name) const;
 
+  // The end of the script: the rows of the last declared table are put in
+  // place. Reading tables needs it; the rules and the output call it.
+  void endScript() { loader_->settle(); }
   // Evaluates every stored rule once, in script order.
   void evaluateRules();
   // The table a rule head names: the table found by the text before "(",
@@ -51,10 +56,17 @@ class EvaluateGraph {
   void applyTerm(const std::string& name, const std::string& args, SortedTable* temp,
                  SortedTable* temp2, SortedTable* assign, Term term);
 
-  const std::vector<SortedTable*>& tables() const { return tables_; }
+  // REQUIRES, for the tables: the script has ended (endScript).
+  const std::vector<SortedTable*>& tables() const {
+    assert(!loader_->pending());
+    return tables_;
+  }
   const std::vector<SortedTable*>& ruleTables() const { return ruleTables_; }
   const std::vector<std::string>& rules() const { return rules_; }
-  SortedTable* currentTable() const { return currentTable_; }
+  SortedTable* currentTable() const {
+    assert(!loader_->pending());
+    return currentTable_;
+  }
 
   // Takes one script line: empty lines are ignored; a line holding "<-" is
   // a rule; a line holding "(" declares a table; any other line is a data
@@ -94,7 +106,9 @@ class EvaluateGraph {
   TablesByName ruleTablesByName_;         // the first of ruleTables_ of each name
   std::vector<std::string> rules_;        // rule lines as read
   SortedTable* currentTable_ = nullptr;   // receives data lines
-  TextPool intake_;                       // the long texts of currentTable_'s data lines
+  // The data lines of currentTable_ that wait to be put in place; shared,
+  // like the tables, by the evaluator's copies.
+  std::shared_ptr<TableLoader> loader_;
 };
 
 // graph.takeLine(line), for callers that hold lines as strings.

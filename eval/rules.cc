@@ -28,6 +28,7 @@ std::string fieldText(const DataCol& row, const std::vector<std::string>& header
 }  // namespace
 
 void EvaluateGraph::evaluateRules() {
+  endScript();
   for (const std::string& rule : rules_) {
     RuleParts parts = splitRule(rule);
     SortedTable* target = resolveHead(parts.head);

@@ -156,7 +156,6 @@ DataTable& DataTable::operator=(const DataTable& source) {
   }
   columns_ = source.columns_;
   rows_ = std::move(copy);
-  pending_ = 0;
   cursor_ = 0;
   return *this;
 }
@@ -173,27 +172,7 @@ void DataTable::absorb(DataTable& source) {
   columns_ = source.columns_;
   rows_ = std::move(from);
   from.clear();
-  pending_ = 0;
   cursor_ = 0;
-}
-
-RowList& DataTable::rows() const {
-  if (pending_ > 0) {
-    std::size_t pending = pending_;
-    pending_ = 0;
-    const std::size_t before = rows_.size();
-    settlePending(rows_, pending);
-    // Settled, a list usually stays as it is for the rest of the run. The
-    // room of the repeated rows it dropped goes back when that is much;
-    // room it never used costs no memory, and a copy would.
-    if (before - rows_.size() > rows_.size() / 4) rows_.shrink_to_fit();
-  }
-  return rows_;
-}
-
-void DataTable::addPending(std::unique_ptr<DataCol> row) {
-  rows_.push_back(std::move(row));
-  ++pending_;
 }
 
 Names& DataTable::ownHeader() {
@@ -303,8 +282,7 @@ DataCol* DataTable::appendRow() {
 
 void DataTable::removeEqualRows(const DataCol* row) {
   if (row == nullptr) return;
-  // `row` may be this table's own: copied before the pending rows settle
-  // (which may free it as a repeat) and before it is removed itself.
+  // `row` may be this table's own: copied before it is removed itself.
   DataCol key(*row);
   RowList& all = rows();
   std::erase_if(all, [&](const std::unique_ptr<DataCol>& r) { return r->equals(key); });
@@ -392,7 +370,6 @@ void DataTable::relabel(DataTable& table, SharedNames columns, SharedNames names
 void DataTable::setContents(SharedNames header, RowList rows) {
   columns_ = std::move(header);
   rows_ = std::move(rows);
-  pending_ = 0;
   cursor_ = 0;
 }
 

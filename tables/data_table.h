@@ -122,9 +122,10 @@ class DataTable {
   void writeTo(std::ostream& out, std::string& buffer) const;
 
  protected:
-  // The rows, with any pending sorted insertions applied.
-  RowList& rows() const;
-  static RowList& rowsOf(const DataTable& table) { return table.rows(); }
+  const RowList& rows() const { return rows_; }
+  RowList& rows() { return rows_; }
+  static RowList& rowsOf(DataTable& table) { return table.rows_; }
+  static const RowList& rowsOf(const DataTable& table) { return table.rows_; }
   const SharedNames& header() const { return columns_; }
   // A private copy of the header, made before the first change.
   Names& ownHeader();
@@ -147,12 +148,6 @@ class DataTable {
   // A new plain table named as this one, with the columns at `kept`.
   DataTable* projectHeader(const std::vector<int>& kept) const;
 
-  // Pending sorted insertions: the last `pending_` rows of rows_ are rows
-  // handed to SortedTable::insertRow that are not yet in place. They are
-  // put in place together, with the same result as one by one, the first
-  // time anything looks at the rows.
-  void addPending(std::unique_ptr<DataCol> row);
-
   // Builds the join's rows. With `collapse`, for a caller that normalises
   // the result: a run of identical rows that the join gives in a row is
   // given once, and the rows gathered so far are normalised whenever they
@@ -166,8 +161,7 @@ class DataTable {
   std::string name_;
   // The header. Rows whose field names agree with it share this list.
   SharedNames columns_;
-  mutable RowList rows_;
-  mutable std::size_t pending_ = 0;
+  RowList rows_;
   std::size_t cursor_ = 0;
   std::shared_ptr<RowStore> store_;
 };

@@ -386,12 +386,22 @@ bool DataTable::joinInPlace(DataTable& other, NameIndex& index, bool* eachRowOnc
     partners.reserve(left.size());
     for (std::size_t i = 0; i < left.size(); ++i) {
       const DataCol& r = *left[i];
-      probe(
-          byValue, common.size(),
-          [&](std::size_t c) -> const DataValue& { return r.at(common[c]); }, matches);
-      for (std::size_t k = 0; k < matches.size(); ++k) {
-        if (k == 0 || matches[k] != matches[k - 1]) partners.push_back(matches[k]);
-        if (otherOwn.empty()) break;
+      if (otherOwn.empty()) {
+        // Every partner gives the same row: one lookup per common column
+        // tells whether there is one, and partners are never enumerated.
+        for (std::size_t c = 0; c < common.size(); ++c) {
+          if (byValue.contains(c, r.at(common[c]))) {
+            partners.push_back(0);
+            break;
+          }
+        }
+      } else {
+        probe(
+            byValue, common.size(),
+            [&](std::size_t c) -> const DataValue& { return r.at(common[c]); }, matches);
+        for (std::size_t k = 0; k < matches.size(); ++k) {
+          if (k == 0 || matches[k] != matches[k - 1]) partners.push_back(matches[k]);
+        }
       }
       if (ends.empty() && partners.size() != i + 1) {
         ends.resize(left.size());

@@ -27,11 +27,6 @@ constexpr std::size_t kRadixSortFrom = std::size_t{1} << 14;
 // take the radix sort with small lists.)
 void normalizeRows(RowList& rows, std::size_t radixFrom = kRadixSortFrom);
 
-// The last `pending` rows of `rows` were appended one at a time, each
-// append followed by normalising the whole list. The settled list is the
-// same as that of the whole list at once, so this is normalizeRows.
-inline void settlePending(RowList& rows, std::size_t /*pending*/) { normalizeRows(rows); }
-
 }  // namespace tablog
 
 #endif  // TABLOG_TABLES_ROW_ORDER_H_

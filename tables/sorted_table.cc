@@ -46,7 +46,11 @@ void SortedTable::normalize(DataTable& table) { normalizeRows(rowsOf(table)); }
 DataCol* SortedTable::newRow() { return DataCol::make(rowStore().get(), header()).release(); }
 
 void SortedTable::insertRow(DataCol* row) {
-  if (row != nullptr) addPending(std::unique_ptr<DataCol>(row));
+  if (row == nullptr) return;
+  std::unique_ptr<DataCol> owned(row);  // freed should the list's room run out
+  RowList added;
+  added.push_back(std::move(owned));
+  insertRows(std::move(added));
 }
 
 std::unique_ptr<DataCol> SortedTable::rowFromText(std::string_view text, TextPool* pool) {
@@ -167,7 +171,7 @@ SortedTable* SortedTable::unionWith(DataTable& other) {
   auto result = std::make_unique<SortedTable>(*this);
   std::vector<std::unique_ptr<DataCol>> added;
   for (const auto& row : rowsOf(other)) added.push_back(rowFrom(*row));
-  result->unite(std::move(added));
+  result->insertRows(std::move(added));
   return result.release();
 }
 
@@ -183,7 +187,7 @@ void SortedTable::uniteTaking(DataTable& other) {
       row = rowFrom(*row);
     }
   }
-  unite(std::move(added));
+  insertRows(std::move(added));
 }
 
 std::unique_ptr<DataCol> SortedTable::rowFrom(const DataCol& row) {
@@ -192,10 +196,7 @@ std::unique_ptr<DataCol> SortedTable::rowFrom(const DataCol& row) {
   return copy;
 }
 
-void SortedTable::unite(RowList added) {
-  // Each added row is inserted with a normalisation, then the whole is
-  // normalised once more, which changes nothing: the settled list of the
-  // whole is what one-by-one insertion gives.
+void SortedTable::insertRows(RowList added) {
   RowList& all = rows();
   if (all.empty()) {
     all.swap(added);
@@ -203,7 +204,12 @@ void SortedTable::unite(RowList added) {
     all.reserve(all.size() + added.size());
     for (auto& row : added) all.push_back(std::move(row));
   }
+  const std::size_t before = all.size();
   normalizeRows(all);
+  // A list this large usually stays as it is for the rest of the run: the
+  // room of the repeats it dropped goes back when that is much. Room it
+  // never used costs no memory, and a copy would.
+  if (before - all.size() > all.size() / 4) all.shrink_to_fit();
 }
 
 SortedTable* SortedTable::minus(DataTable& other) {

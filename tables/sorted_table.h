@@ -1,7 +1,8 @@
 // SortedTable: the table class of every script table. Its rows stay in the
 // order of tables/row_order.h and free of neighbours that repeat each
 // other: every operation that adds rows or removes columns normalises the
-// table it changed or made. It adds no data to DataTable.
+// table it changed or made, so a sorted table is settled whenever anyone
+// can read it. It adds no data to DataTable.
 //
 // Results: projections, joins and filters return new plain DataTables
 // (normalised when returned); exclude, unionWith and minus return new
@@ -39,6 +40,11 @@ class SortedTable : public DataTable {
   DataCol* newRow();
   // Takes `row` over and normalises the table.
   void insertRow(DataCol* row);
+  // Takes `added` over and normalises the table: what insertRow does with
+  // each of them in turn, since a row inserted into a settled list only
+  // moves left past greater rows, and so the settled list of the whole is
+  // reached whichever way. This is how a script's data lines arrive.
+  void insertRows(RowList added);
   // Builds a row of `table` from `text` (fields split at commas outside
   // single quotes, each set by the literal rule; fields the text does not
   // reach stay Null, fields beyond the last column are ignored), inserts it
@@ -80,6 +86,12 @@ class SortedTable : public DataTable {
   // The fields of a condition: split at commas outside single quotes.
   std::vector<std::string> splitCondition(std::string_view condition) const;
 
+  // The row that a row text (a data line or a condition) makes for this
+  // table's columns: field k set from the k-th field of the text, fields
+  // past the text Null, fields past the columns ignored. With a `pool`,
+  // long texts that repeat in a column share one block.
+  std::unique_ptr<DataCol> rowFromText(std::string_view text, TextPool* pool = nullptr);
+
  private:
   // The positions of the condition's open fields, in increasing order.
   std::vector<int> openPositions(const std::string& condition) const;
@@ -88,12 +100,6 @@ class SortedTable : public DataTable {
   // A row of this table holding `row`'s values by position, as the union
   // adds it.
   std::unique_ptr<DataCol> rowFrom(const DataCol& row);
-  // Inserts `added` one row at a time, then normalises once more.
-  void unite(RowList added);
-  // The row that a row text (a data line or a condition) makes for this
-  // table's columns: field k set from the k-th field of the text, fields
-  // past the text Null, fields past the columns ignored.
-  std::unique_ptr<DataCol> rowFromText(std::string_view text, TextPool* pool = nullptr);
 };
 
 // Calls visit(k, field) for the fields 0, 1, ... of a row text: the text

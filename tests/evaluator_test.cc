@@ -23,8 +23,10 @@ std::string Text(const DataTable& table) {
   return out.str();
 }
 
+// Feeds `lines` as a whole script: the tables are settled afterwards.
 void Feed(EvaluateGraph& graph, std::initializer_list<std::string> lines) {
   for (const std::string& line : lines) feedLine(line, graph);
+  graph.endScript();
 }
 
 // The whole output that the evaluator writes.

@@ -32,13 +32,15 @@ std::unique_ptr<SortedTable> numbered(std::shared_ptr<RowStore> store, int n,
                                       const std::string& prefix = "k") {
   auto table = std::make_unique<SortedTable>("T", "K,V");
   table->setRowStore(std::move(store));
+  RowList rows;
   for (int i = 0; i < n; ++i) {
     std::string line = "'" + prefix;
     line += std::to_string(i);
     line += "',";
     line += std::to_string(i % 7);
-    SortedTable::insertRowText(line, table.get());
+    rows.push_back(table->rowFromText(line));
   }
+  table->insertRows(std::move(rows));
   return table;
 }
 

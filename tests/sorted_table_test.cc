@@ -372,18 +372,6 @@ TEST(SortedTableTest, JoinIsNormalisedAndNamedByItsArgument) {
   EXPECT_EQ("J(k,v,w)\nb,1,z\na,1,z\n", Dump(*kept));
 }
 
-TEST(SortedTableTest, RemovingAPendingRowThatIsARepeat) {
-  // The row handed to removeEqualRows is dropped as a repeat when the
-  // pending insertions settle; it must be read before that.
-  auto table = Sorted("T", "A", {"1", "2"});
-  ASSERT_EQ(table->rowCount(), 2u);
-  DataCol* row = table->newRow();
-  row->setLiteralAt(0, "1");
-  table->insertRow(row);
-  table->removeEqualRows(row);
-  EXPECT_EQ(Dump(*table), "T(A)\n2\n");
-}
-
 TEST(SortedTableFilterTest, SplitCondition) {
   SortedTable table("T", "a");
   EXPECT_EQ(Strings{""}, table.splitCondition(""));
