@@ -107,6 +107,10 @@ void appendCsvRecord(std::string& out, const std::vector<std::string_view>& fiel
       out += field;
       continue;
     }
+    if (field.empty()) {  // csv_write writes nothing for it
+      out += "\"\"";
+      continue;
+    }
     std::size_t at = out.size(), size = csv_write(nullptr, 0, field.data(), field.size());
     out.resize(at + size);
     csv_write(out.data() + at, size, field.data(), field.size());

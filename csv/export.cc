@@ -30,6 +30,11 @@ std::vector<std::string_view> split(std::string_view text, bool quotes) {
   return pieces;
 }
 
+// "1 value", "2 values".
+std::string count(std::size_t n, const std::string& noun) {
+  return std::to_string(n) + " " + noun + (n == 1 ? "" : "s");
+}
+
 std::string_view fieldOf(std::string_view value) {
   if (value == "NULL") return {};
   if (value.starts_with('\'')) return value.size() > 1 ? value.substr(1, value.size() - 2) : "";
@@ -47,11 +52,10 @@ std::optional<ExportProblem> appendTable(std::string& out, const OutputTable& ta
     std::vector<std::string_view> values = split(table.rows[r], true);
     if (values.size() != header.size()) {
       return ExportProblem{table.line + 1 + r,
-                           "the row splits into " + std::to_string(values.size()) +
-                               " values where " + std::string(table.name) + " has " +
-                               std::to_string(header.size()) +
-                               " columns: a text holding a comma or a single quote "
-                               "cannot be told apart from the values"};
+                           "the row splits into " + count(values.size(), "value") + " where " +
+                               std::string(table.name) + " has " + count(header.size(), "column") +
+                               ": a text holding a comma or a single quote cannot be told apart "
+                               "from the values"};
     }
     for (std::string_view& value : values) value = fieldOf(value);
     appendCsvRecord(out, values);

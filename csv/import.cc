@@ -13,6 +13,11 @@
 namespace tablog::csv {
 namespace {
 
+// "1 field", "2 fields".
+std::string count(std::size_t n, const std::string& noun) {
+  return std::to_string(n) + " " + noun + (n == 1 ? "" : "s");
+}
+
 bool isDigit(char c) { return c >= '0' && c <= '9'; }
 
 // A number as written: an optional sign, digits, and optionally a point
@@ -111,8 +116,8 @@ ImportResult importCsv(std::string_view text, std::string_view name,
     }
     if (record.size() != width) {
       result.problem = {record[0].line, 0,
-                        "the row has " + std::to_string(record.size()) +
-                            " fields where the table has " + std::to_string(width) + " columns"};
+                        "the row has " + count(record.size(), "field") + " where the table has " +
+                            count(width, "column")};
       return false;
     }
     for (std::size_t k = 0; k < record.size(); ++k) {
