@@ -116,8 +116,8 @@ ExportResult exportCsv(std::string_view outputText, const std::vector<std::strin
     return result;
   }
   std::vector<const OutputTable*> chosen;
-  for (const OutputTable& table : file.tables) {
-    if (names.empty()) chosen.push_back(&table);
+  if (names.empty()) {
+    for (const OutputTable& table : file.tables) chosen.push_back(&table);
   }
   for (const std::string& name : names) {
     std::size_t before = chosen.size();
