@@ -7,7 +7,9 @@ WORKLOAD is W1 (load), W2 (join), W3 (chain of joins), W4 (rows without a
 clean order), W5 (W3 with every text too long to be held in a value), or one of the messy first columns M1 (dates), M2 (decimal
 prices), M3 (codes spelt several ways), M4 (bare words), M5 (quoted, plain and
 empty values), each also as M1J..M5J: the same rows, a small table and a join
-rule. Writes into OUTDIR: WORKLOAD.tl (the script), WORKLOAD.sql (a
+rule; or S1 (two atoms sharing both their variables, a semi-join) or P1 (a
+path of 121 atoms over a fixed graph of 957 edges; N does not change it).
+Writes into OUTDIR: WORKLOAD.tl (the script), WORKLOAD.sql (a
 sqlite3 script doing the same loads, joins and sorted distinct outputs, all
 written to WORKLOAD.sqlite.out) and one WORKLOAD-table.csv per table.
 run.py imports this module and calls generate(). Standard library only.
@@ -18,7 +20,8 @@ import os
 import random
 
 MESSY = ("M1", "M2", "M3", "M4", "M5")
-WORKLOADS = ("W1", "W2", "W3", "W4", "W5") + MESSY + tuple(m + "J" for m in MESSY)
+WORKLOADS = ("W1", "W2", "W3", "W4", "W5") + MESSY + tuple(m + "J" for m in MESSY) + ("S1", "P1")
+FIXED = ("P1",)  # workloads whose size does not follow N
 DEPTS = 1000
 KEYS = 1000
 
@@ -214,6 +217,64 @@ def messy(workload, rng, n):
     return [big, small()] if joined else [big]
 
 
+def old_and_new(rng, n):
+    """Old(Name,Dept) and New(Name,Dept) for S1: n rows each, in random order.
+
+    Names are quoted ('n0012345') and unique within a table; departments are
+    five quoted texts. Half of New's names are also Old's, with Old's
+    department; the other half are New's alone.
+    """
+    depts = ["d%d" % i for i in range(5)]
+    old = Table("Old", ["Name", "Dept"], ["TEXT", "TEXT"])
+    new = Table("New", ["Name", "Dept"], ["TEXT", "TEXT"])
+    dept_of = [rng.choice(depts) for _ in range(n)]
+    for i in range(n):
+        old.rows.append([lit(q("n%07d" % i)), lit(q(dept_of[i]))])
+    shared = rng.sample(range(n), n // 2)
+    new.rows = [[lit(q("n%07d" % i)), lit(q(dept_of[i]))] for i in shared]
+    new.rows += [[lit(q("n%07d" % i)), lit(q(rng.choice(depts)))] for i in range(n, 2 * n - n // 2)]
+    for t in (old, new):
+        rng.shuffle(t.rows)
+    return old, new
+
+
+# P1's graph: three lanes side by side over 270 layers. Each node leads to
+# the node of its lane in the next layer, and at 75 of the 269 steps,
+# evenly spread, also to the node one lane up: 3 * 269 + 2 * 75 = 957 edges.
+# The rule walks 121 steps.
+PATH_LANES, PATH_STEPS, PATH_CHANGES, PATH_ATOMS = 3, 269, 75, 121
+
+
+def path_graph(rng):
+    """E(From,To) for P1: nodes quoted as 'n042_1' (layer 42, lane 1), the
+    edges in random order.
+
+    A walk changes lanes at most twice, so the walks of k steps number about
+    (270 - k) * (0.28 k)^2 / 2: they grow with k but do not explode. A rule
+    that keeps every variable of its body holds tens of thousands of such
+    walks (92,803 at 121 atoms), over a hundred columns wide; the pairs of a
+    walk's ends that Path keeps are 894.
+    """
+    e = Table("E", ["From", "To"], ["TEXT", "TEXT"])
+    changes = {k * PATH_STEPS // PATH_CHANGES for k in range(PATH_CHANGES)}
+    for t in range(PATH_STEPS):
+        for lane in range(PATH_LANES):
+            ups = (lane,) + ((lane + 1,) if t in changes and lane + 1 < PATH_LANES else ())
+            for up in ups:
+                e.rows.append([lit(q("n%03d_%d" % (t, lane))), lit(q("n%03d_%d" % (t + 1, up)))])
+    rng.shuffle(e.rows)
+    return e
+
+
+def path_rule():
+    """Path(A,B)<-E(X120,B),...,E(X1,X2),E(A,X1): written from the walk's
+    end back to its start, so that the rightmost atom brings the head's
+    first column and Path holds (start, end)."""
+    names = ["A"] + ["X%d" % k for k in range(1, PATH_ATOMS)] + ["B"]
+    atoms = ["E(%s,%s)" % (names[k], names[k + 1]) for k in range(PATH_ATOMS)]
+    return "Path(A,B)<-" + ",".join(reversed(atoms))
+
+
 # (head table, head columns, script rule, sqlite3 SELECT) per workload.
 RULES = {
     "W2": [("Rich", ["N", "H"], "Rich(N,H)<-Boss(D,H),Emp(N,D,S),S>500000",
@@ -242,17 +303,34 @@ RULES["M4J"] = [("Town", ["W", "C"], "Town(W,C)<-Home(T,C),Member(W,T)",
 RULES["M5J"] = [("Tag", ["K", "L"], "Tag(K,L)<-Lab(G,L),Mx(K,G,I)",
                  "SELECT DISTINCT m.Key, l.Label FROM Lab l JOIN Mx m ON m.Grp = l.Grp")]
 
+# Two atoms that share both variables are joined where either agrees, and
+# the shared columns take the right atom's values: Same holds every New row
+# whose name or department Old has, which with five departments is all of
+# New. The join meets about N * N / 5 pairs on the way.
+RULES["S1"] = [("Same", ["N", "D"], "Same(N,D)<-Old(N,D),New(N,D)",
+                "SELECT DISTINCT n.Name, n.Dept FROM New n WHERE n.Name IN (SELECT Name FROM Old)"
+                " OR n.Dept IN (SELECT Dept FROM Old)")]
+# The walks of exactly 121 steps, as pairs of their ends.
+RULES["P1"] = [("Path", ["A", "B"], path_rule(),
+                "WITH RECURSIVE p(a, b, k) AS (SELECT \"From\", \"To\", 1 FROM E UNION"
+                " SELECT p.a, e.\"To\", p.k + 1 FROM p JOIN E e ON e.\"From\" = p.b"
+                " WHERE p.k < %d) SELECT DISTINCT a, b FROM p WHERE k = %d" % (PATH_ATOMS, PATH_ATOMS))]
+
 
 def generate(workload, n, outdir, seed=1):
     """Writes the workload's files; returns the script path, the sql path,
     the sqlite3 output path and the number of tables the script prints."""
     # M1 and M1J share their big table: the seed names the data, not the rule.
     data = workload[:2] if workload[0] == "M" else workload
-    rng = random.Random("%s/%d/%d" % (data, n, seed))
+    rng = random.Random("%s/%d/%d" % (data, 0 if workload in FIXED else n, seed))
     if workload[0] == "M":
         tables = messy(workload, rng, n)
     elif workload == "W4":
         tables = list(mixed(rng, n))
+    elif workload == "S1":
+        tables = list(old_and_new(rng, n))
+    elif workload == "P1":
+        tables = [path_graph(rng)]
     else:
         form = LONG if workload == "W5" else SHORT
         tables = [employees(rng, n, form)]
@@ -273,13 +351,13 @@ def generate(workload, n, outdir, seed=1):
         csv = "%s-%s.csv" % (base, t.name)
         with open(csv, "w") as f:
             f.write("".join(",".join(v for _, v in r) + "\n" for r in t.rows))
-        cols = ", ".join("%s %s" % c for c in zip(t.cols, t.sql_types))
+        cols = ", ".join('"%s" %s' % c for c in zip(t.cols, t.sql_types))  # From is a keyword
         sql += ['CREATE TABLE "%s"(%s);' % (t.name, cols), ".import %s %s" % (csv, t.name)]
         # .import reads empty fields as empty texts; the script reads them as Null.
-        sql += ["UPDATE \"%s\" SET %s = NULL WHERE %s = '';" % (t.name, c, c)
+        sql += ["UPDATE \"%s\" SET \"%s\" = NULL WHERE \"%s\" = '';" % (t.name, c, c)
                 for i, c in enumerate(t.cols) if any(r[i][0] == "" for r in t.rows)]
     for head, cols, _, select in rules:
-        sql.append('CREATE TABLE "%s"(%s);' % (head, ", ".join(cols)))
+        sql.append('CREATE TABLE "%s"(%s);' % (head, ", ".join('"%s"' % c for c in cols)))
         sql.append('INSERT INTO "%s" %s;' % (head, select))
     sql += [".mode list", ".separator ,", ".output " + out]
     for name, ncols in [(t.name, len(t.cols)) for t in tables] + [(h, len(c)) for h, c, _, _ in rules]:

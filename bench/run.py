@@ -2,17 +2,27 @@
 """Runs the gen.py workloads through build/tablog and through sqlite3.
 
   run.py [--workloads W1,W2,W3,W4] [--n 10000,100000] [--runs 3] [--timeout 300] [--bin PATH]
+         [--ref PATH]
 
 --workloads also takes the groups `messy` (M1..M5 and M1J..M5J) and `all`.
 Measures wall time and peak RSS of each run and prints a markdown table of
 medians with the tablog/sqlite3 ratios, the tablog time against W1 and the
 peak memory against W3 at the same N (when those ran too), the growth of the
 time from each N to the next, and the targets. A workload whose tablog run
-times out is not run at the larger N. Generated files go to --dir (default
+times out is not run at the larger N; one whose size does not follow N
+(P1) runs at the first N only. Generated files go to --dir (default
 /tmp/tablog-bench), never into the repository. Started by `./dev bench ARGS`,
 which builds build/tablog first.
+
+With --ref, a second tablog program (the reference: the program as it was
+before a change) runs in turns with --bin, run by run, so that both meet
+the same moments of a noisy machine. The table adds the reference's
+medians, the ratios new/ref (flagged with ! above 1.05) and whether the two
+output files are the same byte for byte. `./dev bench --ref-rev REV` builds
+the program of a git revision and passes it as --ref.
 """
 import argparse
+import filecmp
 import os
 import shutil
 import signal
@@ -31,7 +41,9 @@ GNU_TIME = "/usr/bin/time"
 # Stated in README.md; printed under the results.
 TARGETS = ("W1-W3 <= 0.15x sqlite3 time; W3 peak <= 150 MB; M4J (bare words joined) <= 200 MB and"
            " <= 2x W1 time; M1..M5J <= 150 MB and <= 2x W1 time; at N=10,000,000 W1 and W3"
-           " grow <= 11x from 1,000,000 and W3 stays under 1.5 GB")
+           " grow <= 11x from 1,000,000 and W3 stays under 1.5 GB; S1 <= 2x W1 time; P1 <= 3 s;"
+           " with --ref, W1-W3, M1-M5 and M1J-M5J within 1.05x of the reference's time and peak")
+FLAG = 1.05  # a new/ref ratio above this is flagged
 GROUPS = {"messy": [w for w in gen.WORKLOADS if w[0] == "M"], "all": list(gen.WORKLOADS)}
 
 
@@ -80,20 +92,37 @@ def data_rows(path, extra):
         return sum(1 for _ in f) - extra
 
 
+def bench_runs(programs, runs, timeout):
+    """Runs each of `programs` (label, argv, stdin path, output path, extra
+    lines) `runs` times, in turns: in even rounds in the order given, in odd
+    ones in reverse, so that each goes first as often as the others. Returns
+    per program the median (wall, MB) and the rows written, or None after a
+    timeout; a program that timed out is not run again.
+    """
+    results = [[] for _ in programs]
+    alive = [True] * len(programs)
+    for i in range(runs):
+        for k in (range(len(programs)) if i % 2 == 0 else reversed(range(len(programs)))):
+            if not alive[k]:
+                continue
+            label, argv, stdin_path = programs[k][:3]
+            r = measure(argv, stdin_path, timeout)
+            if r is None:
+                print("  %s: timeout after %d s" % (label, timeout), file=sys.stderr)
+                alive[k] = False
+                continue
+            if r[2] != 0:
+                sys.exit("%s failed with status %d" % (label, r[2]))
+            results[k].append(r)
+            print("  %s: %.3f s, %.1f MB" % (label, r[0], r[1]), file=sys.stderr)
+    return [(statistics.median(r[0] for r in rs), statistics.median(r[1] for r in rs),
+             data_rows(p[3], p[4])) if ok else None
+            for p, rs, ok in zip(programs, results, alive)]
+
+
 def bench_one(label, argv, stdin_path, out, extra, runs, timeout):
     """Median (wall, MB) over runs and the rows written, or None after a timeout."""
-    results = []
-    for _ in range(runs):
-        r = measure(argv, stdin_path, timeout)
-        if r is None:
-            print("  %s: timeout after %d s" % (label, timeout), file=sys.stderr)
-            return None
-        if r[2] != 0:
-            sys.exit("%s failed with status %d" % (label, r[2]))
-        results.append(r)
-        print("  %s: %.3f s, %.1f MB" % (label, r[0], r[1]), file=sys.stderr)
-    rows = data_rows(out, extra)
-    return statistics.median(r[0] for r in results), statistics.median(r[1] for r in results), rows
+    return bench_runs([(label, argv, stdin_path, out, extra)], runs, timeout)[0]
 
 
 def fmt(x, pattern):
@@ -120,6 +149,7 @@ def main():
     ap.add_argument("--timeout", type=float, default=300, help="seconds per run")
     ap.add_argument("--seed", type=int, default=1)
     ap.add_argument("--bin", default=os.path.join(ROOT, "build", "tablog"), help="the tablog program")
+    ap.add_argument("--ref", help="a reference tablog program, run in turns with --bin")
     ap.add_argument("--dir", default="/tmp/tablog-bench")
     ap.add_argument("--no-sqlite", action="store_true", help="run tablog only")
     a = ap.parse_args()
@@ -133,17 +163,25 @@ def main():
     sizes = [int(s.replace("_", "")) for s in a.n.split(",") if s.strip()]
     if not os.access(a.bin, os.X_OK):
         sys.exit("no program at %s: build it first (./dev bench builds it)" % a.bin)
+    if a.ref and not os.access(a.ref, os.X_OK):
+        sys.exit("no reference program at %s" % a.ref)
     sqlite = None if a.no_sqlite else shutil.which("sqlite3")
     if not a.no_sqlite and not sqlite:
         sys.exit("sqlite3 not found (or pass --no-sqlite)")
 
-    res = {}  # (workload, n) -> (tablog result, sqlite3 result); None = timeout
+    # (workload, n) -> (tablog result, sqlite3 result, reference result,
+    # whether the outputs of tablog and the reference are the same); None =
+    # timeout or not run.
+    res = {}
     skipped = set()  # workloads whose tablog run timed out at a smaller N
+    ref_skipped = {}  # workload -> the N at which its reference run timed out
     for n in sizes:
         for w in workloads:
             if w in skipped:
                 print("%s N=%d: skipped (timed out at a smaller N)" % (w, n), file=sys.stderr)
                 continue
+            if w in gen.FIXED and n != sizes[0]:
+                continue  # the same script at every N
             d = os.path.join(a.dir, str(n))
             print("%s N=%d: generating in %s" % (w, n, d), file=sys.stderr)
             script, sql, sql_out, tables = gen.generate(w, n, d, a.seed)
@@ -152,14 +190,21 @@ def main():
             # tablog also writes the rules, an empty line, and per table a
             # header and an empty line; sqlite3 writes rows only.
             extra = rules + 1 + 2 * tables
-            t = bench_one("tablog", [a.bin, script, out], None, out, extra, a.runs, a.timeout)
+            programs = [("tablog", [a.bin, script, out], None, out, extra)]
+            ref_out = os.path.join(d, w + ".ref.out")
+            if a.ref and w not in ref_skipped:
+                programs.append(("ref", [a.ref, script, ref_out], None, ref_out, extra))
+            t, r = (bench_runs(programs, a.runs, a.timeout) + [None])[:2]
             if t is None:
                 skipped.add(w)
+            if a.ref and r is None:
+                ref_skipped.setdefault(w, n)
+            same = filecmp.cmp(out, ref_out, shallow=False) if t and r else None
             s = None
             if sqlite:
                 argv = [sqlite, "-batch", "-bail", "-init", "/dev/null", ":memory:"]
                 s = bench_one("sqlite3", argv, sql, sql_out, 0, a.runs, a.timeout)
-            res[w, n] = (t, s)
+            res[w, n] = (t, s, r, same)
 
     def secs(r):  # seconds of one result; a timeout as the string of its limit
         return r[0] if r else ("%g" % a.timeout)
@@ -170,19 +215,40 @@ def main():
             return secs(r[0])
         return r[0][i] if r and r[0] else None
 
-    print("\nMedian of %d runs; machine: %d cores; program: %s. Rows = data rows written;"
+    def versus_ref(x, y):  # new / ref, flagged above FLAG; "<" when only the reference timed out
+        if x is None:
+            return "-"
+        if y is None:
+            return "<%.2f" % (x / a.timeout)
+        q = x / y
+        return "%.2f%s" % (q, " !" if q > FLAG else "")
+
+    refs = " reference: %s;" % a.ref if a.ref else ""
+    print("\nMedian of %d runs; machine: %d cores; program: %s;%s Rows = data rows written;"
           " x W1 = tablog time / W1's tablog time, x W3 = tablog MB / W3's tablog MB,"
-          " both at the same N; >x: a lower bound from a run that timed out.\n" % (a.runs, os.cpu_count(), a.bin))
-    print("| Workload | N | tablog s | tablog MB | x W1 time | x W3 MB | sqlite3 s | sqlite3 MB"
-          " | time ratio | memory ratio | rows tablog / sqlite3 |")
-    print("|---|---:|---:|---:|---:|---:|---:|---:|---:|---:|---:|")
+          " both at the same N; >x: a lower bound from a run that timed out.%s\n"
+          % (a.runs, os.cpu_count(), a.bin, refs,
+             " new/ref: tablog / reference, ! above %.2f; same: the two output files"
+             " are equal byte for byte." % FLAG if a.ref else ""))
+    ref_cols = " ref s | ref MB | time new/ref | MB new/ref | same |" if a.ref else ""
+    print("| Workload | N | tablog s | tablog MB |%s x W1 time | x W3 MB | sqlite3 s | sqlite3 MB"
+          " | time ratio | memory ratio | rows tablog / sqlite3 |" % ref_cols)
+    print("|---|---:|---:|---:|" + ("---:|" * 4 + "---|" if a.ref else "") + "---:|" * 7)
     for n in sizes:
         for w in workloads:
             if (w, n) not in res:
                 continue
-            t, s = res[w, n]
+            t, s, r, same = res[w, n]
             ts = fmt(t and t[0], "%.3f")
             tm = fmt(t and t[1], "%.1f")
+            refc = ""
+            if a.ref:
+                gone = "skipped" if ref_skipped.get(w, n) < n else None
+                refc = " %s | %s | %s | %s | %s |" % (
+                    gone or fmt(r and r[0], "%.3f"), gone or fmt(r and r[1], "%.1f"),
+                    "-" if gone else versus_ref(t and t[0], r and r[0]),
+                    versus_ref(t and t[1], r[1]) if r else "-",
+                    "-" if same is None else ("yes" if same else "NO"))
             w1 = ratio(tablog(w, n, 0), tablog("W1", n, 0))
             w3 = ratio(tablog(w, n, 1), tablog("W3", n, 1))
             ss = fmt(s and s[0], "%.3f") if sqlite else "-"
@@ -190,12 +256,13 @@ def main():
             tr = "%.2f" % (t[0] / s[0]) if t and s else "-"
             mr = "%.2f" % (t[1] / s[1]) if t and s else "-"
             rows = "%s / %s" % (t[2] if t else "-", s[2] if s else "-")
-            print("| %s | %d | %s | %s | %s | %s | %s | %s | %s | %s | %s |"
-                  % (w, n, ts, tm, w1, w3, ss, sm, tr, mr, rows))
+            print("| %s | %d | %s | %s |%s %s | %s | %s | %s | %s | %s | %s |"
+                  % (w, n, ts, tm, refc, w1, w3, ss, sm, tr, mr, rows))
 
     steps = list(zip(sizes, sizes[1:]))
     if steps:
-        print("\nGrowth of the time from one N to the next (tablog / sqlite3):\n")
+        print("\nGrowth of the time from one N to the next (tablog / %ssqlite3):\n"
+              % ("reference / " if a.ref else ""))
         print("| Workload | " + " | ".join("%d to %d" % st for st in steps) + " |")
         print("|---|" + "---:|" * len(steps))
         for w in workloads:
@@ -205,8 +272,8 @@ def main():
                 if rx is None or ry is None:
                     cells.append("-")
                     continue
-                g = [ratio(secs(q), p and p[0], "%.1fx") for p, q in zip(rx, ry)]
-                cells.append("%s / %s" % (g[0], g[1] if sqlite else "-"))
+                g = [ratio(secs(q), p and p[0], "%.1fx") for p, q in zip(rx[:3], ry[:3])]
+                cells.append(" / ".join([g[0]] + ([g[2]] if a.ref else []) + [g[1] if sqlite else "-"]))
             print("| %s | %s |" % (w, " | ".join(cells)))
     print("\nTargets at N=1,000,000: " + TARGETS)
 
