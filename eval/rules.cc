@@ -6,6 +6,7 @@
 #include <algorithm>
 
 #include "eval/evaluate_graph.h"
+#include "eval/running_result.h"
 #include "eval/script_syntax.h"
 
 namespace tablog {
@@ -135,36 +136,7 @@ void EvaluateGraph::applyTerm(const std::string& name, const std::string& args, 
     std::string value = row->textAt(1);
     temp2->addColumn(row->textAt(0), value.empty() ? std::string() : value.substr(1));
   }
-  if (temp->isEmpty()) {
-    // The join of a table with an equal copy of itself gives each of its
-    // rows again (repeated, which normalising undoes), provided it has
-    // columns, their names are unique and its rows carry them: then "temp"
-    // is "temp2" normalised. It already is: a filter's result is settled,
-    // and a constant column added to every row keeps it so. Without columns
-    // there is no common column, and the join has no rows.
-    std::vector<std::string> names = temp2->columnNames();
-    std::sort(names.begin(), names.end());
-    bool joinIsCopy = !names.empty() &&
-                      std::adjacent_find(names.begin(), names.end()) == names.end() &&
-                      temp2->rowsNamedAsColumns();
-    if (joinIsCopy && temp2Spent) {
-      temp->absorb(*temp2);
-      return;
-    }
-    *temp = *temp2;
-    if (joinIsCopy) return;
-  }
-  // The join gives the same rows in place when the names allow it. "temp"
-  // is settled here (a filter's result, or a join's normalised), and stays
-  // so when every row found exactly one partner; otherwise it is
-  // normalised as the join's result would be.
-  bool eachRowOnce = false;
-  if (temp->joinInPlace(*temp2, tempIndex, &eachRowOnce, keep)) {
-    if (!eachRowOnce) temp->normalize();
-    return;
-  }
-  std::unique_ptr<DataTable> joined(temp->join(*temp2, "temp"));
-  temp->absorb(*joined);
+  joinIntoRunning(*temp, *temp2, tempIndex, temp2Spent, keep);
 }
 
 }  // namespace tablog

@@ -13,7 +13,6 @@
 #include <vector>
 
 #include "rows/data_col.h"
-#include "tables/name_index.h"
 
 namespace tablog {
 
@@ -80,25 +79,6 @@ class DataTable {
   // row. Columns: this table's, then the other's that this one lacks.
   // `other` may be this very table. The caller owns the result.
   DataTable* join(DataTable& other, std::string name);
-  // What absorbing the join with `other` does, but made in place: each row
-  // of this table that has partners in `other` stays, repeated for each
-  // further partner, and gains the other table's own columns; rows without
-  // a partner go. The rows come as the join gives them (each pair of rows
-  // once) and are left to be normalised. `index` is the name index of this
-  // table's header: it is made anew when it indexes another list, and kept
-  // up to date. Returns false, changing nothing but the index, unless both
-  // tables have unique column names and rows named by their headers,
-  // `other` is another table, and nothing but this table, its rows and
-  // `index` holds this table's header (which then grows in place).
-  // `eachRowOnce`, when given, tells whether every row found exactly one
-  // partner: the rows then stand as they stood, each longer by the same
-  // columns, so a list that was settled still is. With `keep`, such a
-  // result has only the columns named in `keep`: it is what
-  // keepColumnsNamed(*keep) makes of the join, made without the columns
-  // ever being added.
-  bool joinInPlace(DataTable& other, NameIndex& index, bool* eachRowOnce = nullptr,
-                   const std::vector<std::string>* keep = nullptr);
-
   // Makes this table what DataTable::projectByNames(names) returns, in
   // place: the other columns leave the header and every row, the kept
   // values move rather than being copied, and the rows keep their order.
@@ -121,20 +101,24 @@ class DataTable {
   // when the call returns.
   void writeTo(std::ostream& out, std::string& buffer) const;
 
- protected:
+  // The header and the rows, for the operators over tables (the order, the
+  // joins, the growth of a rule's running result). A row named by the
+  // header shares the header's list itself.
+  const SharedNames& header() const { return columns_; }
   const RowList& rows() const { return rows_; }
   RowList& rows() { return rows_; }
+  // Replaces header and rows; the name stays, the cursor goes to the start.
+  void setContents(SharedNames header, RowList rows);
+
+ protected:
   static RowList& rowsOf(DataTable& table) { return table.rows_; }
   static const RowList& rowsOf(const DataTable& table) { return table.rows_; }
-  const SharedNames& header() const { return columns_; }
   // A private copy of the header, made before the first change.
   Names& ownHeader();
 
   // Gives `table` the header `columns` and every row the names `names`.
   // REQUIRES: both have one entry per column of `table`.
   static void relabel(DataTable& table, SharedNames columns, SharedNames names);
-  // Replaces header and rows; the name stays.
-  void setContents(SharedNames header, RowList rows);
   // A new plain table named as this one, holding the rows of this table
   // that match `wanted` (all of them when it is nullptr) reduced to the
   // columns at `positions`, as projectByIndices. The caller owns it.

@@ -2,8 +2,8 @@
 // are common, and where each result column takes its value from), the
 // index of the other table's rows by their values in the common columns,
 // and the probe, which walks this table's rows and makes a result row for
-// each partner the index names. The in-place join of the rule evaluator
-// shares the index and the probe.
+// each partner the index names. The growth of a rule's running result in
+// place (eval/running_result.h) shares the index and the probe.
 //
 // Why the rows come out as the literal join gives them: the index lists a
 // value's rows in table order, and the probe merges the lists of the
@@ -18,6 +18,7 @@
 #include "tables/data_table.h"
 #include "tables/name_index.h"
 #include "tables/row_order.h"
+#include "tables/value_index.h"
 
 namespace tablog {
 
@@ -73,100 +74,6 @@ bool sameRows(const RowList& a, const RowList& b) {
 
 const DataValue& fieldOr(const DataCol& row, int position, const DataValue& fallback) {
   return position >= 0 ? row.at(position) : fallback;
-}
-
-std::size_t hashOf(const DataValue& v) {
-  return std::hash<std::string_view>()(v.text()) * 3 + v.kind();
-}
-
-// The index of the other table: per common column, an open-addressing
-// table from each value to its first row, and for every row the next row
-// of the same value. Rows are numbered by their place in the table. A slot
-// keeps the value's hash, so a probe touches a value's text only when the
-// hashes agree.
-class ValueIndex {
- public:
-  // Indexes `rows` rows at `columns` columns; valueAt(s, c) is the value of
-  // row s at column c, which must stay where it is while the index lives.
-  template <class ValueAt>
-  ValueIndex(std::size_t columns, std::size_t rows, ValueAt valueAt)
-      : rows_(rows), columns_(columns), next_(columns * rows, kNone) {
-    for (std::size_t c = 0; c < columns; ++c) {
-      Column& column = columns_[c];
-      column.slots.assign(16, Slot{});
-      for (std::uint32_t s = static_cast<std::uint32_t>(rows); s-- > 0;) {
-        const DataValue& v = valueAt(s, c);
-        std::size_t hash = hashOf(v);
-        Slot& slot = column.slots[find(column, v, hash)];
-        if (slot.value != nullptr) {
-          next_[c * rows_ + s] = slot.first;
-          slot.first = s;
-          continue;
-        }
-        slot = Slot{&v, hash, s};
-        if (2 * ++column.used > column.slots.size()) grow(column);
-      }
-    }
-  }
-  // Appends the rows whose value at column c equals `v`, in row order.
-  void appendMatches(std::size_t c, const DataValue& v, std::vector<std::uint32_t>& out) const {
-    const Slot& slot = columns_[c].slots[find(columns_[c], v, hashOf(v))];
-    if (slot.value == nullptr) return;
-    for (std::uint32_t s = slot.first; s != kNone; s = next_[c * rows_ + s]) out.push_back(s);
-  }
-  // True when some row's value at column c equals `v`.
-  bool contains(std::size_t c, const DataValue& v) const {
-    return columns_[c].slots[find(columns_[c], v, hashOf(v))].value != nullptr;
-  }
-
- private:
-  static constexpr std::uint32_t kNone = ~std::uint32_t{0};
-  struct Slot {
-    const DataValue* value = nullptr;  // nullptr: an empty slot
-    std::size_t hash = 0;
-    std::uint32_t first = kNone;
-  };
-  struct Column {
-    std::vector<Slot> slots;  // a power of two of them, at most half full
-    std::size_t used = 0;
-  };
-
-  // The slot holding `v`, else the empty slot where it would go.
-  static std::size_t find(const Column& column, const DataValue& v, std::size_t hash) {
-    std::size_t mask = column.slots.size() - 1;
-    std::size_t i = hash & mask;
-    for (;;) {
-      const Slot& slot = column.slots[i];
-      if (slot.value == nullptr || (slot.hash == hash && slot.value->equals(v))) return i;
-      i = (i + 1) & mask;
-    }
-  }
-  static void grow(Column& column) {
-    std::vector<Slot> old(2 * column.slots.size());
-    old.swap(column.slots);
-    std::size_t mask = column.slots.size() - 1;
-    for (const Slot& slot : old) {
-      if (slot.value == nullptr) continue;
-      std::size_t i = slot.hash & mask;
-      while (column.slots[i].value != nullptr) i = (i + 1) & mask;
-      column.slots[i] = slot;
-    }
-  }
-
-  std::size_t rows_;
-  std::vector<Column> columns_;
-  std::vector<std::uint32_t> next_;  // next_[c * rows + s]: the next row after s
-};
-
-// The probe of one row: `matches` becomes the rows of the indexed table
-// that agree with it on some common column, in row order, a row once for
-// each column it agrees on. valueOf(c) is the row's value at common column c.
-template <class ValueOf>
-void probe(const ValueIndex& index, std::size_t common, ValueOf valueOf,
-           std::vector<std::uint32_t>& matches) {
-  matches.clear();
-  for (std::size_t c = 0; c < common; ++c) index.appendMatches(c, valueOf(c), matches);
-  if (common > 1) std::sort(matches.begin(), matches.end());
 }
 
 // The header plan of the join of a table (`mine`) with another (`theirs`).
@@ -305,11 +212,10 @@ DataTable* DataTable::joinRows(DataTable& other, const std::string& name, bool c
   if (semiJoin) {
     for (const auto& r : left) {
       const std::vector<int>& pos = leftCommon.positions(*r);
-      for (std::size_t c = 0; c < common; ++c) {
-        if (index.contains(c, fieldOr(*r, pos[c], null))) {
-          maker.add(*r, *right[0], 1);
-          break;
-        }
+      if (hasPartner(index, common, [&](std::size_t c) -> const DataValue& {
+            return fieldOr(*r, pos[c], null);
+          })) {
+        maker.add(*r, *right[0], 1);
       }
     }
     return result.release();
@@ -320,7 +226,7 @@ DataTable* DataTable::joinRows(DataTable& other, const std::string& name, bool c
     if (i + kPrefetchDistance < left.size()) prefetchRow(left[i + kPrefetchDistance].get());
     const DataCol& r = *left[i];
     const std::vector<int>& pos = leftCommon.positions(r);
-    probe(
+    probeRow(
         index, common, [&](std::size_t c) -> const DataValue& { return fieldOr(r, pos[c], null); },
         matches);
     for (std::size_t k = 0; k < matches.size();) {
@@ -331,133 +237,6 @@ DataTable* DataTable::joinRows(DataTable& other, const std::string& name, bool c
     }
   }
   return result.release();
-}
-
-bool DataTable::joinInPlace(DataTable& other, NameIndex& index, bool* eachRowOnce,
-                            const std::vector<std::string>* keep) {
-  if (&other == this) return false;
-  RowList& left = rows();
-  const RowList& right = other.rows();
-  if (!index.indexes(columns_)) index = NameIndex(columns_);
-  if (!index.unique()) return false;
-  for (const auto& r : left) {
-    if (r->sharedNames() != columns_) return false;
-  }
-  // Held by this table, the index and every row: no one else sees it grow.
-  if (columns_.use_count() != static_cast<long>(left.size()) + 2) return false;
-  const NameIndex theirsIndex(other.columns_);
-  if (!theirsIndex.unique()) return false;
-  for (const auto& s : right) {
-    if (s->sharedNames() != other.columns_) return false;
-  }
-
-  // The header plan. With unique names a row reads each column at the
-  // header's position, and the join's row for a pair is the left row
-  // followed by the other row's own columns. (The plan of the join made
-  // anew would cost the width of this table, which grows by an atom's
-  // columns each time: this one costs only the other table's width.)
-  const Names& theirs = *other.columns_;
-  std::vector<int> common, commonThere, otherOwn;
-  for (std::size_t q = 0; q < theirs.size(); ++q) {
-    int p = index.find(theirs[q]);
-    if (p >= 0) {
-      common.push_back(p);
-      commonThere.push_back(static_cast<int>(q));
-    } else {
-      otherOwn.push_back(static_cast<int>(q));
-    }
-  }
-  // Per row of the result, its row of `other`. While every row has found
-  // exactly one partner, the result is this table's list itself and the
-  // k-th partner is row k's; `ends` (where each row's partners end) is
-  // made only when a row finds none or several.
-  std::vector<std::uint32_t> partners;
-  std::vector<std::uint32_t> ends;
-  if (!common.empty() && !left.empty() && !right.empty()) {
-    constexpr std::size_t kMostInPlace = std::size_t{1} << 16;
-    const ValueIndex byValue(common.size(), right.size(),
-                             [&](std::uint32_t s, std::size_t c) -> const DataValue& {
-                               return right[s]->at(commonThere[c]);
-                             });
-    // The probe: each row's partners in the other table's order, each
-    // once; without own columns of the other table, one partner gives the
-    // same row.
-    std::vector<std::uint32_t> matches;
-    partners.reserve(left.size());
-    for (std::size_t i = 0; i < left.size(); ++i) {
-      const DataCol& r = *left[i];
-      if (otherOwn.empty()) {
-        // Every partner gives the same row: one lookup per common column
-        // tells whether there is one, and partners are never enumerated.
-        for (std::size_t c = 0; c < common.size(); ++c) {
-          if (byValue.contains(c, r.at(common[c]))) {
-            partners.push_back(0);
-            break;
-          }
-        }
-      } else {
-        probe(
-            byValue, common.size(),
-            [&](std::size_t c) -> const DataValue& { return r.at(common[c]); }, matches);
-        for (std::size_t k = 0; k < matches.size(); ++k) {
-          if (k == 0 || matches[k] != matches[k - 1]) partners.push_back(matches[k]);
-        }
-      }
-      if (ends.empty() && partners.size() != i + 1) {
-        ends.resize(left.size());
-        for (std::size_t j = 0; j < i; ++j) ends[j] = static_cast<std::uint32_t>(j + 1);
-      }
-      if (!ends.empty()) ends[i] = static_cast<std::uint32_t>(partners.size());
-      // A join that multiplies its rows is left to the join that settles
-      // them as it goes; nothing has changed yet.
-      if (partners.size() > kMostInPlace + 4 * left.size()) return false;
-    }
-  }
-  const bool once = !left.empty() && ends.empty() && partners.size() == left.size();
-  RowList joined;
-  if (!once && !partners.empty()) {
-    // The copies are made before any row changes hands; a row without
-    // partners goes with the old list.
-    joined.reserve(partners.size());
-    for (std::size_t i = 0, from = 0; i < left.size(); from = ends[i++]) {
-      if (ends[i] == from) continue;
-      joined.emplace_back();  // the row itself, below
-      for (std::size_t k = from + 1; k < ends[i]; ++k) {
-        joined.push_back(DataCol::make(store_.get(), *left[i]));
-      }
-    }
-    for (std::size_t i = 0, from = 0, at = 0; i < left.size(); from = ends[i++]) {
-      if (ends[i] == from) continue;
-      joined[at] = std::move(left[i]);
-      at += ends[i] - from;
-    }
-  }
-  RowList old = once ? RowList() : std::exchange(rows_, std::move(joined));
-  cursor_ = 0;
-  // The projection on `keep` drops this table's other columns first (the
-  // rows stay as they stand) and adds only the other's columns it keeps.
-  auto kept = [keep](const std::string& name) {
-    return std::find(keep->begin(), keep->end(), name) != keep->end();
-  };
-  const bool project = once && keep != nullptr;
-  const bool dropsOwn = project && !std::all_of(columns_->begin(), columns_->end(), kept);
-  if (dropsOwn) keepColumnsNamed(*keep);
-  // Only this table, its rows and the index hold the header now.
-  Names& header = *columns_;
-  for (int q : otherOwn) {
-    if (project && !kept(theirs[static_cast<std::size_t>(q)])) continue;
-    header.push_back(theirs[static_cast<std::size_t>(q)]);
-    for (std::size_t k = 0; k < rows_.size(); ++k) {
-      rows_[k]->appendField(columns_, right[partners[k]]->at(q));
-    }
-  }
-  if (dropsOwn) {
-    index = NameIndex(columns_);
-  } else {
-    index.catchUp();
-  }
-  if (eachRowOnce != nullptr) *eachRowOnce = once;
-  return true;
 }
 
 }  // namespace tablog

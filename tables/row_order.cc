@@ -18,6 +18,7 @@
 
 #include <algorithm>
 #include <array>
+#include <cassert>
 #include <cstdint>
 #include <string_view>
 #include <utility>
@@ -72,8 +73,23 @@ class Leveller {
   Leveller(std::vector<Entry>& entries, std::size_t radixFrom)
       : e_(entries), radixFrom_(radixFrom) {}
 
+  // Settles the whole list.
   void run() {
     if (e_.size() > 1) work_.push_back({0, static_cast<std::uint32_t>(e_.size()), 0});
+    drain();
+  }
+  // Settles each range of more than one row on its own, from `column` on.
+  // REQUIRES: the rows of a range agree on every column before `column`.
+  void run(const std::vector<std::uint32_t>& ends, int column) {
+    for (std::size_t g = 0, begin = 0; g < ends.size(); begin = ends[g++]) {
+      if (ends[g] - begin > 1)
+        work_.push_back({static_cast<std::uint32_t>(begin), ends[g], column});
+    }
+    drain();
+  }
+
+ private:
+  void drain() {
     while (!work_.empty()) {
       Range r = work_.back();
       work_.pop_back();
@@ -81,7 +97,6 @@ class Leveller {
     }
   }
 
- private:
   // Splits a range of rows that agree before `column` into kind runs and
   // orders each. One walk over the rows reads each value's kind and key.
   void level(Range r) {
@@ -282,17 +297,12 @@ class Leveller {
   std::vector<Entry> buffer_;  // the radix sort's other half
 };
 
-// Settles rows[begin, end) as a list of its own: its kept rows come first
-// in the range, in their settled order, and nullptr fills the rest. If
-// memory runs out, the range is left as it was.
-std::size_t settleRange(RowList& rows, std::size_t begin, std::size_t end, std::size_t radixFrom) {
-  std::vector<Entry> entries(end - begin);
-  for (std::size_t i = begin; i < end; ++i) {
-    entries[i - begin] = {0, reinterpret_cast<std::uintptr_t>(rows[i].get())};
-  }
-  Leveller(entries, radixFrom).run();
+// Puts the kept rows of `entries` (rows[begin, ...) in their settled
+// order) back into rows[begin, ...) and frees the dropped ones; returns
+// how many were kept.
+std::size_t collect(RowList& rows, std::size_t begin, const std::vector<Entry>& entries) {
   std::size_t kept = begin;
-  for (std::size_t i = begin; i < end; ++i) rows[i].release();
+  for (std::size_t i = 0; i < entries.size(); ++i) rows[begin + i].release();
   for (const Entry& x : entries) {
     if (x.tag() == kDropped) {
       delete x.row();
@@ -301,6 +311,23 @@ std::size_t settleRange(RowList& rows, std::size_t begin, std::size_t end, std::
     }
   }
   return kept - begin;
+}
+
+std::vector<Entry> entriesOf(const RowList& rows, std::size_t begin, std::size_t end) {
+  std::vector<Entry> entries(end - begin);
+  for (std::size_t i = begin; i < end; ++i) {
+    entries[i - begin] = {0, reinterpret_cast<std::uintptr_t>(rows[i].get())};
+  }
+  return entries;
+}
+
+// Settles rows[begin, end) as a list of its own: its kept rows come first
+// in the range, in their settled order, and nullptr fills the rest. If
+// memory runs out, the range is left as it was.
+std::size_t settleRange(RowList& rows, std::size_t begin, std::size_t end, std::size_t radixFrom) {
+  std::vector<Entry> entries = entriesOf(rows, begin, end);
+  Leveller(entries, radixFrom).run();
+  return collect(rows, begin, entries);
 }
 
 // The first value of `row`, or nullptr when it has none.
@@ -354,6 +381,25 @@ void normalizeRows(RowList& rows, std::size_t radixFrom) {
   }
   closeGap();
   if (!inOrder) rows.resize(settleRange(rows, 0, rows.size(), radixFrom));
+}
+
+// The groups, as rows, are settled: two rows of neighbouring groups
+// compare as their groups' shared columns do, so no exchange or drop ever
+// crosses a group's edge, and each group settles on its own, where only
+// the columns from `column` on can differ.
+void settleGroups(RowList& rows, const std::vector<std::uint32_t>& ends, int column,
+                  std::size_t radixFrom) {
+  assert(ends.empty() || ends.back() == rows.size());
+  std::vector<Entry> entries = entriesOf(rows, 0, rows.size());
+  Leveller(entries, radixFrom).run(ends, column);
+  rows.resize(collect(rows, 0, entries));
+}
+
+bool isSettled(const RowList& rows) {
+  for (std::size_t i = 1; i < rows.size(); ++i) {
+    if (rows[i - 1]->greaterThan(*rows[i]) || rows[i - 1]->equals(*rows[i])) return false;
+  }
+  return true;
 }
 
 }  // namespace tablog

@@ -10,6 +10,8 @@
 #define TABLOG_TABLES_ROW_ORDER_H_
 
 #include <cstddef>
+#include <cstdint>
+#include <vector>
 
 #include "tables/data_table.h"
 
@@ -26,6 +28,19 @@ constexpr std::size_t kRadixSortFrom = std::size_t{1} << 14;
 // (part of it may be settled already). (Tests pass a small `radixFrom` to
 // take the radix sort with small lists.)
 void normalizeRows(RowList& rows, std::size_t radixFrom = kRadixSortFrom);
+
+// Settles a list made of groups of rows, rows[ends[g - 1], ends[g]) the
+// g-th, where the rows of a group agree on every column before `column`
+// and the list of groups, taking each as its rows' shared columns, is
+// settled with no two neighbours equal: each group is settled on its own,
+// by the columns from `column` on. The result is normalizeRows's.
+// REQUIRES: ends increase and end at rows.size().
+void settleGroups(RowList& rows, const std::vector<std::uint32_t>& ends, int column,
+                  std::size_t radixFrom = kRadixSortFrom);
+
+// True when no row is greater than or equal to the row after it: the list
+// is its own settled list. For assertions.
+bool isSettled(const RowList& rows);
 
 }  // namespace tablog
 

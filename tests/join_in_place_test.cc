@@ -1,9 +1,10 @@
-// Randomized differential test of the join made in place
-// (DataTable::joinInPlace), the way rules grow their running result: a
+// Randomized differential test of the join made in place (joinInPlace of
+// eval/running_result.h), the way rules grow their running result: a
 // sorted table is joined with a chain of small tables, one after another,
 // keeping one name index, and after each step its printed form and its
 // rows' field names must be those of the literal join (tests/
-// literal_oracle.h) normalised. The tables share several columns, hold
+// literal_oracle.h) normalised; the join settles its result itself, group
+// by group where it can. The tables share several columns, hold
 // values of mixed kinds from a small alphabet, and now and then repeat a
 // column name, when the join must refuse and change nothing. Asked to
 // keep some columns only, a join whose rows each found one partner must
@@ -17,6 +18,7 @@
 #include <string>
 #include <vector>
 
+#include "eval/running_result.h"
 #include "tables/name_index.h"
 #include "tables/sorted_table.h"
 #include "tests/literal_oracle.h"
@@ -108,14 +110,15 @@ TEST(JoinInPlaceTest, ChainMatchesTheLiteralJoin) {
         for (const std::string& name : keep) input += " " + name;
         input += "\n";
       }
-      bool once = false;
-      if (running.joinInPlace(other, index, &once, keeping ? &keep : nullptr)) {
+      InPlaceJoin outcome = joinInPlace(running, index, other, keeping ? &keep : nullptr);
+      if (outcome != InPlaceJoin::kRefused) {
         literal::Table joined = literal::sortedJoin(expected, otherExpected, "temp");
-        if (keeping && once) {
+        if (keeping && outcome == InPlaceJoin::kEachRowOnce) {
+          // As in a rule, a projected result is joined no further.
           literal::assign(expected, literal::projectByNames(joined, keep));
           ++kept;
+          steps = 0;
         } else {
-          running.normalize();
           literal::assign(expected, joined);
         }
         ++joins;
@@ -138,7 +141,7 @@ TEST(JoinInPlaceTest, RefusesAJoinThatMultipliesItsRows) {
   }
   std::string before = shown(running);
   NameIndex index;
-  EXPECT_FALSE(running.joinInPlace(other, index));
+  EXPECT_EQ(joinInPlace(running, index, other), InPlaceJoin::kRefused);
   EXPECT_EQ(before, shown(running));
 }
 
@@ -150,10 +153,10 @@ TEST(JoinInPlaceTest, RefusesWhileTheHeaderIsShared) {
   NameIndex index;
   {
     SortedTable copy(running);
-    EXPECT_FALSE(running.joinInPlace(other, index));
+    EXPECT_EQ(joinInPlace(running, index, other), InPlaceJoin::kRefused);
     EXPECT_EQ("temp(a)\n1\n--\n[a]\n", shown(running));
   }
-  EXPECT_TRUE(running.joinInPlace(other, index));
+  EXPECT_EQ(joinInPlace(running, index, other), InPlaceJoin::kEachRowOnce);
   EXPECT_EQ("temp(a,b)\n1,2\n--\n[a|b]\n", shown(running));
 }
 

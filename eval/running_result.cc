@@ -1,0 +1,250 @@
+// The join in place of eval/running_result.h, in steps: the plan (which of
+// the atom's columns the result has), the partners of each row (through
+// the atom's value index), the rows repeated per partner, the atom's own
+// columns appended, and the settling.
+//
+// Why settling group by group is exact: the rows made from one row of the
+// settled result agree on all its columns, and rows made from two
+// neighbouring rows compare as those two rows do, which are neither in the
+// wrong order nor equal. Where rows without a partner went, their
+// neighbours are checked for that; if it fails, the whole list is settled.
+#include "eval/running_result.h"
+
+#include <algorithm>
+#include <cassert>
+#include <cstdint>
+#include <utility>
+
+#include "tables/row_order.h"
+#include "tables/value_index.h"
+
+namespace tablog {
+
+namespace {
+
+// Where the atom's columns stand against the running result's.
+struct InPlacePlan {
+  std::vector<int> common;       // positions in the result of the columns both have
+  std::vector<int> commonThere;  // ...and their positions in the atom
+  std::vector<int> atomOwn;      // the atom's columns that the result lacks
+};
+
+InPlacePlan planOf(const NameIndex& index, const Names& atomColumns) {
+  InPlacePlan plan;
+  for (std::size_t q = 0; q < atomColumns.size(); ++q) {
+    int p = index.find(atomColumns[q]);
+    if (p >= 0) {
+      plan.common.push_back(p);
+      plan.commonThere.push_back(static_cast<int>(q));
+    } else {
+      plan.atomOwn.push_back(static_cast<int>(q));
+    }
+  }
+  return plan;
+}
+
+// The result rows' partners: rows[k] is the atom row of result row k;
+// ends[i], where running row i's partners end among them. `ends` stays
+// empty while every row has exactly one partner (the result is then the
+// running list itself).
+struct Partners {
+  std::vector<std::uint32_t> rows;
+  std::vector<std::uint32_t> ends;
+  bool tooMany = false;  // the join would multiply its rows past the bound
+};
+
+Partners findPartners(const RowList& left, const RowList& right, const InPlacePlan& plan) {
+  // A join that multiplies its rows is left to the join that settles them
+  // as it goes.
+  constexpr std::size_t kMostInPlace = std::size_t{1} << 16;
+  Partners found;
+  if (plan.common.empty() || left.empty() || right.empty()) return found;
+  const std::size_t common = plan.common.size();
+  const ValueIndex byValue(common, right.size(),
+                           [&](std::uint32_t s, std::size_t c) -> const DataValue& {
+                             return right[s]->at(plan.commonThere[c]);
+                           });
+  std::vector<std::uint32_t> matches;
+  found.rows.reserve(left.size());
+  for (std::size_t i = 0; i < left.size(); ++i) {
+    const DataCol& r = *left[i];
+    auto valueOf = [&](std::size_t c) -> const DataValue& { return r.at(plan.common[c]); };
+    if (plan.atomOwn.empty()) {
+      // Every partner gives the same row: whether there is one is enough.
+      if (hasPartner(byValue, common, valueOf)) found.rows.push_back(0);
+    } else {
+      probeRow(byValue, common, valueOf, matches);
+      for (std::size_t k = 0; k < matches.size(); ++k) {
+        if (k == 0 || matches[k] != matches[k - 1]) found.rows.push_back(matches[k]);
+      }
+    }
+    if (found.ends.empty() && found.rows.size() != i + 1) {
+      found.ends.resize(left.size());
+      for (std::size_t j = 0; j < i; ++j) found.ends[j] = static_cast<std::uint32_t>(j + 1);
+    }
+    if (!found.ends.empty()) found.ends[i] = static_cast<std::uint32_t>(found.rows.size());
+    if (found.rows.size() > kMostInPlace + 4 * left.size()) {
+      found.tooMany = true;
+      return found;
+    }
+  }
+  return found;
+}
+
+// The result's rows, before the atom's columns: each running row with
+// partners, once per partner (copies made before any row changes hands);
+// rows without a partner stay in `left`. `groupEnds` receives where the
+// copies of each kept row end, and `spans` the kept rows that follow rows
+// without a partner, by their group.
+RowList repeatRows(RowList& left, const Partners& found, RowStore* store,
+                   std::vector<std::uint32_t>& groupEnds, std::vector<std::size_t>& spans) {
+  RowList joined;
+  joined.reserve(found.rows.size());
+  bool dropped = false;
+  for (std::size_t i = 0, from = 0; i < left.size(); from = found.ends[i++]) {
+    if (found.ends[i] == from) {
+      dropped = dropped || !groupEnds.empty();
+      continue;
+    }
+    if (dropped) spans.push_back(groupEnds.size());
+    dropped = false;
+    joined.emplace_back();  // the row itself, below
+    for (std::size_t k = from + 1; k < found.ends[i]; ++k) {
+      joined.push_back(DataCol::make(store, *left[i]));
+    }
+    groupEnds.push_back(static_cast<std::uint32_t>(joined.size()));
+  }
+  for (std::size_t i = 0, from = 0, at = 0; i < left.size(); from = found.ends[i++]) {
+    if (found.ends[i] == from) continue;
+    joined[at] = std::move(left[i]);
+    at += found.ends[i] - from;
+  }
+  return joined;
+}
+
+// True when the kept rows, each standing for its group, are still a settled
+// list: only the neighbours that rows without a partner separated can be
+// out of order or equal.
+bool keptRowsSettled(const RowList& joined, const std::vector<std::uint32_t>& groupEnds,
+                     const std::vector<std::size_t>& spans) {
+  for (std::size_t g : spans) {
+    const DataCol& before = *joined[g > 1 ? groupEnds[g - 2] : 0];
+    const DataCol& after = *joined[groupEnds[g - 1]];
+    if (before.greaterThan(after) || before.equals(after)) return false;
+  }
+  return true;
+}
+
+// Appends the atom's own columns (those in `keep` only, when given) to the
+// header and to every row, each row taking its partner's values.
+void appendAtomColumns(DataTable& running, const DataTable& atom, const InPlacePlan& plan,
+                       const std::vector<std::uint32_t>& partners,
+                       const std::vector<std::string>* keep) {
+  const Names& theirs = *atom.header();
+  // Only the table, its rows and the index hold the header (mayGrowInPlace).
+  Names& header = *running.header();
+  RowList& rows = running.rows();
+  for (int q : plan.atomOwn) {
+    const std::string& name = theirs[static_cast<std::size_t>(q)];
+    if (keep != nullptr && std::find(keep->begin(), keep->end(), name) == keep->end()) continue;
+    header.push_back(name);
+    for (std::size_t k = 0; k < rows.size(); ++k) {
+      rows[k]->appendField(running.header(), atom.rows()[partners[k]]->at(q));
+    }
+  }
+}
+
+}  // namespace
+
+bool mayGrowInPlace(const DataTable& running, const NameIndex& index) {
+  assert(index.indexes(running.header()));
+  if (!index.unique()) return false;
+  for (const auto& r : running.rows()) {
+    if (r->sharedNames() != running.header()) return false;
+  }
+  // The holders of the list: the table, the index and every row.
+  return running.header().use_count() == static_cast<long>(running.rows().size()) + 2;
+}
+
+InPlaceJoin joinInPlace(DataTable& running, NameIndex& index, const DataTable& atom,
+                        const std::vector<std::string>* keep) {
+  assert(&running != &atom);
+  assert(isSettled(running.rows()));
+  if (!index.indexes(running.header())) index = NameIndex(running.header());
+  if (!mayGrowInPlace(running, index)) return InPlaceJoin::kRefused;
+  const NameIndex atomIndex(atom.header());
+  if (!atomIndex.unique()) return InPlaceJoin::kRefused;
+  for (const auto& s : atom.rows()) {
+    if (s->sharedNames() != atom.header()) return InPlaceJoin::kRefused;
+  }
+  const InPlacePlan plan = planOf(index, *atom.header());
+  const Partners found = findPartners(running.rows(), atom.rows(), plan);
+  if (found.tooMany) return InPlaceJoin::kRefused;
+
+  RowList& left = running.rows();
+  const bool once = !left.empty() && found.ends.empty() && found.rows.size() == left.size();
+  const int width = running.columnCount();
+  std::vector<std::uint32_t> groupEnds;
+  bool grouped = true;
+  if (!once) {
+    std::vector<std::size_t> spans;
+    RowList joined = found.rows.empty()
+                         ? RowList()
+                         : repeatRows(left, found, running.rowStore().get(), groupEnds, spans);
+    grouped = keptRowsSettled(joined, groupEnds, spans);
+    RowList old = std::exchange(left, std::move(joined));
+  }
+  if (once && keep != nullptr) {
+    // The projection drops the result's other columns first (the rows stay
+    // as they stand) and adds only the atom's columns it keeps.
+    const Names& names = *running.header();
+    auto kept = [keep](const std::string& n) {
+      return std::find(keep->begin(), keep->end(), n) != keep->end();
+    };
+    if (!std::all_of(names.begin(), names.end(), kept)) {
+      running.keepColumnsNamed(*keep);
+      index = NameIndex(running.header());
+    }
+  }
+  assert(mayGrowInPlace(running, index));
+  appendAtomColumns(running, atom, plan, found.rows, once ? keep : nullptr);
+  index.catchUp();
+  running.firstRow();
+  if (once) return InPlaceJoin::kEachRowOnce;
+  if (grouped) {
+    settleGroups(running.rows(), groupEnds, width);
+  } else {
+    normalizeRows(running.rows());
+  }
+  assert(isSettled(running.rows()));
+  return InPlaceJoin::kSettled;
+}
+
+void joinIntoRunning(SortedTable& temp, SortedTable& temp2, NameIndex& index, bool temp2Spent,
+                     const std::vector<std::string>* keep) {
+  if (temp.isEmpty()) {
+    // The join of a table with an equal copy of itself gives each of its
+    // rows again (repeated, which settling undoes), provided it has
+    // columns, their names are unique and its rows carry them: then "temp"
+    // is "temp2", which is settled (a filter's result, with constant
+    // columns added to every row). Without columns there is no common
+    // column, and the join has no rows.
+    assert(isSettled(temp2.rows()));
+    std::vector<std::string> names = temp2.columnNames();
+    std::sort(names.begin(), names.end());
+    bool joinIsCopy = !names.empty() &&
+                      std::adjacent_find(names.begin(), names.end()) == names.end() &&
+                      temp2.rowsNamedAsColumns();
+    if (joinIsCopy && temp2Spent) {
+      temp.absorb(temp2);
+      return;
+    }
+    temp = temp2;
+    if (joinIsCopy) return;
+  }
+  if (joinInPlace(temp, index, temp2, keep) != InPlaceJoin::kRefused) return;
+  std::unique_ptr<DataTable> joined(temp.join(temp2, "temp"));
+  temp.absorb(*joined);
+}
+
+}  // namespace tablog
