@@ -11,6 +11,7 @@
 #include <new>
 #include <sstream>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "eval/evaluate_graph.h"
@@ -122,6 +123,61 @@ class FdBuffer : public std::streambuf {
   bool failed_ = false;
 };
 
+// How a run with both files open ends.
+enum class Ending { kWritten, kScriptUnreadable, kWriteFailed, kOutOfMemory };
+
+// Reads the script from `scriptFd` into an evaluator, a line at a time (the
+// script is never held whole), and writes the result to `outputFd`.
+// Closes both.
+Ending evaluateInto(int scriptFd, int outputFd) {
+  bool written;
+  try {
+    EvaluateGraph graph;
+    bool read = readLines(scriptFd, [&graph](std::string_view line) { graph.takeLine(line); });
+    close(std::exchange(scriptFd, -1));
+    if (!read) {
+      close(outputFd);
+      return Ending::kScriptUnreadable;
+    }
+    FdBuffer buffer(outputFd);
+    std::ostream out(&buffer);
+    out << graph;
+    out.flush();
+    written = !buffer.failed() && out;
+  } catch (const std::bad_alloc&) {
+    // A script can ask for more rows than memory holds (joins of joins
+    // through a shared constant column multiply): say so instead of dying.
+    if (scriptFd >= 0) close(scriptFd);
+    close(outputFd);
+    return Ending::kOutOfMemory;
+  }
+  if (close(outputFd) != 0) written = false;
+  return written ? Ending::kWritten : Ending::kWriteFailed;
+}
+
+// Answers `--help` or `--version`; false for any other argument.
+bool answerOption(std::string_view option, std::ostream& console) {
+  if (option == "--help") {
+    console << "usage: tablog SCRIPT OUTPUT (see tablog(1))" << std::endl;
+  } else if (option == "--version") {
+    console << "tablog " TABLOG_VERSION << std::endl;
+  } else {
+    return false;
+  }
+  return true;
+}
+
+bool sameFile(const char* a, const char* b) {
+  struct stat infoA, infoB;
+  return stat(a, &infoA) == 0 && stat(b, &infoB) == 0 && infoA.st_dev == infoB.st_dev &&
+         infoA.st_ino == infoB.st_ino;
+}
+
+int fail(std::ostream& console, const char* message) {
+  console << message << std::endl;
+  return 1;
+}
+
 }  // namespace
 
 void runScript(std::string script, std::ostream& out) {
@@ -132,71 +188,32 @@ void runScript(std::string script, std::ostream& out) {
 }
 
 int runProgram(int argc, const char* const* argv, std::ostream& console) {
-  if (argc == 2 && std::string_view(argv[1]) == "--help") {
-    console << "usage: tablog SCRIPT OUTPUT (see tablog(1))" << std::endl;
-    return 0;
-  }
-  if (argc == 2 && std::string_view(argv[1]) == "--version") {
-    console << "tablog " TABLOG_VERSION << std::endl;
-    return 0;
-  }
+  if (argc == 2 && answerOption(argv[1], console)) return 0;
   if (argc <= 2) {
     console << "2 parametert kerek!" << std::flush;
     return 1;
   }
-  const char* scriptPath = argv[1];
-  const char* outputPath = argv[2];
-  struct stat scriptInfo, outputInfo;
-  if (stat(scriptPath, &scriptInfo) == 0 && stat(outputPath, &outputInfo) == 0 &&
-      scriptInfo.st_dev == outputInfo.st_dev && scriptInfo.st_ino == outputInfo.st_ino) {
-    console << "A ket file ugyanaz!" << std::endl;
-    return 1;
-  }
+  if (sameFile(argv[1], argv[2])) return fail(console, "A ket file ugyanaz!");
   // The script is opened first: a mistyped command (the two paths swapped,
   // a missing script) must not empty or create the output file.
-  int scriptFd = openScript(scriptPath);
-  if (scriptFd < 0) {
-    console << "Nem talalom a file-t!" << std::endl;
-    return 1;
-  }
-  int fd = open(outputPath, O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0664);
-  if (fd < 0) {
+  int scriptFd = openScript(argv[1]);
+  if (scriptFd < 0) return fail(console, "Nem talalom a file-t!");
+  int outputFd = open(argv[2], O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0664);
+  if (outputFd < 0) {
     close(scriptFd);
-    console << "Nem tudom irni a file-t!" << std::endl;
-    return 1;
+    return fail(console, "Nem tudom irni a file-t!");
   }
-  bool failed;
-  try {
-    // The lines go to the evaluator as they are read: the script is never
-    // held whole.
-    EvaluateGraph graph;
-    bool read = readLines(scriptFd, [&graph](std::string_view line) { graph.takeLine(line); });
-    close(scriptFd);
-    scriptFd = -1;
-    if (!read) {
-      close(fd);
-      console << "Nem talalom a file-t!" << std::endl;
-      return 1;
-    }
-    FdBuffer buffer(fd);
-    std::ostream out(&buffer);
-    out << graph;
-    out.flush();
-    failed = buffer.failed() || !out;
-  } catch (const std::bad_alloc&) {
-    // A script can ask for more rows than memory holds (joins of joins
-    // through a shared constant column multiply): say so instead of dying.
-    if (scriptFd >= 0) close(scriptFd);
-    close(fd);
-    console << "Nincs eleg memoria!" << std::endl;
-    return 1;
+  switch (evaluateInto(scriptFd, outputFd)) {
+    case Ending::kWritten:
+      return 0;
+    case Ending::kScriptUnreadable:
+      return fail(console, "Nem talalom a file-t!");
+    case Ending::kWriteFailed:
+      return fail(console, "Nem tudom irni a file-t!");
+    case Ending::kOutOfMemory:
+      return fail(console, "Nincs eleg memoria!");
   }
-  if (close(fd) != 0) failed = true;
-  if (failed) {
-    console << "Nem tudom irni a file-t!" << std::endl;
-    return 1;
-  }
-  return 0;
+  return 1;
 }
 
 }  // namespace tablog

@@ -8,6 +8,7 @@
 #include "eval/evaluate_graph.h"
 #include "eval/running_result.h"
 #include "eval/script_syntax.h"
+#include "tables/projection.h"
 
 namespace tablog {
 
@@ -39,7 +40,7 @@ void EvaluateGraph::evaluateRules() {
     // and its rows then move into the head table. Into a table without
     // rows, the merge itself puts them in order; the projection's own
     // normalising would give the same list again.
-    body->keepColumnsNamed(columns);
+    keepColumnsNamed(*body, columns);
     if (!target->isEmpty()) SortedTable::normalize(*body);
     target->uniteTaking(*body);
   }

@@ -15,6 +15,7 @@
 #include <cstdint>
 #include <utility>
 
+#include "tables/projection.h"
 #include "tables/row_order.h"
 #include "tables/value_index.h"
 
@@ -202,7 +203,7 @@ InPlaceJoin joinInPlace(DataTable& running, NameIndex& index, const DataTable& a
       return std::find(keep->begin(), keep->end(), n) != keep->end();
     };
     if (!std::all_of(names.begin(), names.end(), kept)) {
-      running.keepColumnsNamed(*keep);
+      keepColumnsNamed(running, *keep);
       index = NameIndex(running.header());
     }
   }

@@ -12,57 +12,12 @@
 #include <new>
 #include <utility>
 
-#include "tables/name_index.h"
-#include "tables/row_order.h"
+#include "tables/names_editor.h"
+#include "tables/projection.h"
 
 namespace tablog {
 
 namespace {
-
-// Hands out the new list of names for a row, making one new list per
-// distinct old list. Holds the last old list so that its address cannot be
-// reused while it is remembered.
-class NamesEditor {
- public:
-  // The list `old` becomes after `edit`; `header` when they agree.
-  template <class Edit>
-  const SharedNames& edited(const SharedNames& old, const SharedNames& header, Edit edit) {
-    if (old != lastOld_) {
-      lastOld_ = old;
-      lastNew_ = SharedNames::make(*old);
-      edit(*lastNew_);
-      if (*lastNew_ == *header) lastNew_ = header;
-    }
-    return lastNew_;
-  }
-
- private:
-  SharedNames lastOld_;
-  SharedNames lastNew_;
-};
-
-// The names of projected rows: the projected header for rows named as the
-// table's header, else one new list per distinct list of names.
-class ProjectedNames {
- public:
-  ProjectedNames(SharedNames header, SharedNames projected, const std::vector<int>& kept)
-      : header_(std::move(header)), projected_(std::move(projected)), kept_(kept) {}
-  const SharedNames& of(const DataCol& row) {
-    if (row.sharedNames() == header_) return projected_;
-    return editor_.edited(row.sharedNames(), projected_, [this](Names& n) {
-      Names out;
-      for (int p : kept_) {
-        if (p < static_cast<int>(n.size())) out.push_back(n[p]);
-      }
-      n = std::move(out);
-    });
-  }
-
- private:
-  SharedNames header_, projected_;
-  const std::vector<int>& kept_;
-  NamesEditor editor_;
-};
 
 int firstIndex(const Names& names, std::string_view name) {
   auto it = std::find(names.begin(), names.end(), name);
@@ -290,76 +245,11 @@ void DataTable::removeEqualRows(const DataCol* row) {
 }
 
 DataTable* DataTable::projectByNames(const std::vector<std::string>& names) {
-  return projectByIndices(positionsOfNames(names));
-}
-
-std::vector<int> DataTable::positionsOfNames(const std::vector<std::string>& names) const {
-  // Each position links to the next position of the same name.
-  const NameIndex index(columns_);
-  std::vector<int> next(columns_->size(), -1), last(columns_->size(), -1);
-  for (int p = 0; p < columnCount(); ++p) {
-    int first = index.firstOf(p);
-    if (first != p) next[static_cast<std::size_t>(last[static_cast<std::size_t>(first)])] = p;
-    last[static_cast<std::size_t>(first)] = p;
-  }
-  std::vector<int> positions;
-  for (const std::string& name : names) {
-    for (int p = index.find(name); p >= 0; p = next[static_cast<std::size_t>(p)]) {
-      positions.push_back(p);
-    }
-  }
-  return positions;
+  return projectByIndices(positionsOfNames(columns_, names));
 }
 
 DataTable* DataTable::projectByIndices(const std::vector<int>& positions) {
-  return projectRows(nullptr, positions);
-}
-
-DataTable* DataTable::projectRows(const DataCol* wanted, const std::vector<int>& positions) const {
-  std::vector<int> kept = keptPositions(positions);
-  std::unique_ptr<DataTable> result(projectHeader(kept));
-  ProjectedNames names(columns_, result->columns_, kept);
-  const RowList& all = rows();
-  if (wanted == nullptr) result->rows_.reserve(all.size());
-  // One walk: each row is read once, matched and copied while at hand.
-  for (std::size_t i = 0; i < all.size(); ++i) {
-    if (i + kPrefetchDistance < all.size()) prefetchRow(all[i + kPrefetchDistance].get());
-    const DataCol& row = *all[i];
-    if (wanted != nullptr && !row.matches(*wanted)) continue;
-    result->rows_.push_back(row.project(kept, names.of(row), store_.get()));
-  }
-  return result.release();
-}
-
-void DataTable::keepColumnsNamed(const std::vector<std::string>& names) {
-  std::vector<int> kept = keptPositions(positionsOfNames(names));
-  RowList& all = rows();
-  std::unique_ptr<DataTable> shape(projectHeader(kept));
-  ProjectedNames rowNames(columns_, shape->columns_, kept);
-  for (auto& row : all) row->keepFields(kept, rowNames.of(*row));
-  columns_ = shape->columns_;
-  cursor_ = 0;
-}
-
-std::vector<int> DataTable::keptPositions(const std::vector<int>& positions) const {
-  // What a copy keeps after removing, from the last position down, every
-  // column whose position is not listed.
-  std::vector<bool> keep(columns_->size(), false);
-  for (int p : positions) {
-    if (p >= 0 && p < columnCount()) keep[p] = true;
-  }
-  std::vector<int> kept;
-  for (int p = 0; p < columnCount(); ++p) {
-    if (keep[p]) kept.push_back(p);
-  }
-  return kept;
-}
-
-DataTable* DataTable::projectHeader(const std::vector<int>& kept) const {
-  auto result = std::make_unique<DataTable>(name_, "");
-  result->store_ = store_;
-  for (int p : kept) result->columns_->push_back((*columns_)[p]);
-  return result.release();
+  return projectRows(*this, nullptr, positions);
 }
 
 void DataTable::relabel(DataTable& table, SharedNames columns, SharedNames names) {

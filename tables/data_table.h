@@ -79,11 +79,6 @@ class DataTable {
   // row. Columns: this table's, then the other's that this one lacks.
   // `other` may be this very table. The caller owns the result.
   DataTable* join(DataTable& other, std::string name);
-  // Makes this table what DataTable::projectByNames(names) returns, in
-  // place: the other columns leave the header and every row, the kept
-  // values move rather than being copied, and the rows keep their order.
-  void keepColumnsNamed(const std::vector<std::string>& names);
-
   // The store whose blocks hold the rows this table makes, and the rows of
   // the tables it makes (results of projections, joins and filters share
   // it). Without one, rows are made on the heap. A table made by the
@@ -119,27 +114,6 @@ class DataTable {
   // Gives `table` the header `columns` and every row the names `names`.
   // REQUIRES: both have one entry per column of `table`.
   static void relabel(DataTable& table, SharedNames columns, SharedNames names);
-  // A new plain table named as this one, holding the rows of this table
-  // that match `wanted` (all of them when it is nullptr) reduced to the
-  // columns at `positions`, as projectByIndices. The caller owns it.
-  DataTable* projectRows(const DataCol* wanted, const std::vector<int>& positions) const;
-
-  // The header positions of `names`: for each name in turn, every position
-  // holding it, in increasing order. Names no column has add nothing.
-  std::vector<int> positionsOfNames(const std::vector<std::string>& names) const;
-  // The positions that projectByIndices(positions) keeps, increasing.
-  std::vector<int> keptPositions(const std::vector<int>& positions) const;
-  // A new plain table named as this one, with the columns at `kept`.
-  DataTable* projectHeader(const std::vector<int>& kept) const;
-
-  // Builds the join's rows. With `collapse`, for a caller that normalises
-  // the result: a run of identical rows that the join gives in a row is
-  // given once, and the rows gathered so far are normalised whenever they
-  // have doubled since the last time, so that a join whose rows mostly
-  // repeat holds little more than what differs. (The settled list of a
-  // list is that of its settled start followed by the rest.) Otherwise
-  // every row is given, in order.
-  DataTable* joinRows(DataTable& other, const std::string& name, bool collapse);
 
  private:
   std::string name_;

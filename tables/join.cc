@@ -1,21 +1,22 @@
-// The join of two tables, in three steps: the header plan (which columns
+// The join of two tables, in named steps: the header plan (which columns
 // are common, and where each result column takes its value from), the
 // index of the other table's rows by their values in the common columns,
-// and the probe, which walks this table's rows and makes a result row for
-// each partner the index names. The growth of a rule's running result in
+// the probe, which walks this table's rows, and the emitting of a result
+// row for each partner the index names. The growth of a rule's running result in
 // place (eval/running_result.h) shares the index and the probe.
 //
 // Why the rows come out as the literal join gives them: the index lists a
 // value's rows in table order, and the probe merges the lists of the
 // common columns in that order, so each row meets its partners in the
 // other table's order, and a pair that agrees on k columns is seen k times.
+#include "tables/join.h"
+
 #include <algorithm>
 #include <bit>
 #include <cstdint>
 #include <memory>
 #include <utility>
 
-#include "tables/data_table.h"
 #include "tables/name_index.h"
 #include "tables/row_order.h"
 #include "tables/value_index.h"
@@ -175,52 +176,44 @@ class RowMaker {
   const DataValue null_;
 };
 
-}  // namespace
-
-DataTable* DataTable::join(DataTable& other, std::string name) {
-  return joinRows(other, name, false);
-}
-
-DataTable* DataTable::joinRows(DataTable& other, const std::string& name, bool collapse) {
-  const JoinPlan plan(columns_, other.columns_);
-  auto result = std::make_unique<DataTable>(name, "");
-  *result->columns_ = plan.header;
-  result->store_ = store_;
-  const RowList& left = rows();
-  const RowList& right = other.rows();
-  if (plan.common.empty() || left.empty() || right.empty()) return result.release();
-
-  RowMaker maker(plan, columns_, other.columns_, result->columns_, result->rows_, store_.get(),
-                 collapse);
-  // With `collapse` and no own columns of the other table, every row a row
-  // of this table yields is the same row: it is enough to know whether
-  // there is one, and a table joined with its equal yields its own rows.
-  const bool semiJoin = collapse && plan.otherOwn.empty();
-  if (semiJoin && sameRows(left, right) && *columns_ == *other.columns_) {
+// The rows of a join whose second table adds no column, each row of the
+// first given once when it has a partner: one lookup per common column.
+void emitSemiJoin(const RowList& left, const RowList& right, const JoinPlan& plan,
+                  const SharedNames& leftHeader, const SharedNames& rightHeader, RowMaker& maker) {
+  // A table joined with its equal yields its own rows.
+  if (sameRows(left, right) && *leftHeader == *rightHeader) {
     for (const auto& r : left) maker.add(*r, *right[0], 1);
-    return result.release();
+    return;
   }
-  FieldFinder leftCommon(columns_, plan.mineIndex, plan.common);
-  FieldFinder rightCommon(other.columns_, plan.theirsIndex, plan.commonThere);
+  FieldFinder leftCommon(leftHeader, plan.mineIndex, plan.common);
+  FieldFinder rightCommon(rightHeader, plan.theirsIndex, plan.commonThere);
   const DataValue null;
   const std::size_t common = plan.common.size();
   const ValueIndex index(common, right.size(),
                          [&](std::uint32_t s, std::size_t c) -> const DataValue& {
                            return fieldOr(*right[s], rightCommon.positions(*right[s])[c], null);
                          });
-
-  if (semiJoin) {
-    for (const auto& r : left) {
-      const std::vector<int>& pos = leftCommon.positions(*r);
-      if (hasPartner(index, common, [&](std::size_t c) -> const DataValue& {
-            return fieldOr(*r, pos[c], null);
-          })) {
-        maker.add(*r, *right[0], 1);
-      }
-    }
-    return result.release();
+  for (const auto& r : left) {
+    const std::vector<int>& pos = leftCommon.positions(*r);
+    auto valueOf = [&](std::size_t c) -> const DataValue& { return fieldOr(*r, pos[c], null); };
+    if (hasPartner(index, common, valueOf)) maker.add(*r, *right[0], 1);
   }
+}
 
+// The rows of the join: index the second table, probe it with each row of
+// the first, and make a row per partner (per agreeing column, unless
+// `onePartnerEach`).
+void emitJoin(const RowList& left, const RowList& right, const JoinPlan& plan,
+              const SharedNames& leftHeader, const SharedNames& rightHeader, bool onePartnerEach,
+              RowMaker& maker) {
+  FieldFinder leftCommon(leftHeader, plan.mineIndex, plan.common);
+  FieldFinder rightCommon(rightHeader, plan.theirsIndex, plan.commonThere);
+  const DataValue null;
+  const std::size_t common = plan.common.size();
+  const ValueIndex index(common, right.size(),
+                         [&](std::uint32_t s, std::size_t c) -> const DataValue& {
+                           return fieldOr(*right[s], rightCommon.positions(*right[s])[c], null);
+                         });
   std::vector<std::uint32_t> matches;
   for (std::size_t i = 0; i < left.size(); ++i) {
     if (i + kPrefetchDistance < left.size()) prefetchRow(left[i + kPrefetchDistance].get());
@@ -232,11 +225,39 @@ DataTable* DataTable::joinRows(DataTable& other, const std::string& name, bool c
     for (std::size_t k = 0; k < matches.size();) {
       std::size_t j = k;
       while (j < matches.size() && matches[j] == matches[k]) ++j;
-      maker.add(r, *right[matches[k]], collapse ? 1 : j - k);
+      maker.add(r, *right[matches[k]], onePartnerEach ? 1 : j - k);
       k = j;
     }
   }
+}
+
+}  // namespace
+
+DataTable* joinTables(const DataTable& left, const DataTable& right, const std::string& name,
+                      JoinOptions options) {
+  const JoinPlan plan(left.header(), right.header());
+  auto result = std::make_unique<DataTable>(name, "");
+  result->setRowStore(left.rowStore());
+  RowList rows;
+  if (!plan.common.empty() && !left.rows().empty() && !right.rows().empty()) {
+    SharedNames header = SharedNames::make(plan.header);
+    RowMaker maker(plan, left.header(), right.header(), header, rows, left.rowStore().get(),
+                   options.settleAsItGoes);
+    if (options.onePartnerEach && plan.otherOwn.empty()) {
+      emitSemiJoin(left.rows(), right.rows(), plan, left.header(), right.header(), maker);
+    } else {
+      emitJoin(left.rows(), right.rows(), plan, left.header(), right.header(),
+               options.onePartnerEach, maker);
+    }
+    result->setContents(std::move(header), std::move(rows));
+  } else {
+    result->setContents(SharedNames::make(plan.header), RowList());
+  }
   return result.release();
+}
+
+DataTable* DataTable::join(DataTable& other, std::string name) {
+  return joinTables(*this, other, name);
 }
 
 }  // namespace tablog

@@ -6,6 +6,8 @@
 #include <algorithm>
 #include <unordered_set>
 
+#include "tables/join.h"
+#include "tables/projection.h"
 #include "tables/row_order.h"
 
 namespace tablog {
@@ -90,7 +92,7 @@ DataTable* SortedTable::projectByIndices(const std::vector<int>& positions) {
 DataTable* SortedTable::projectByNames(const std::vector<std::string>& names) {
   // The base projection by names is the projection by positions, which
   // normalises, normalised once more: the second time changes nothing.
-  std::unique_ptr<DataTable> result(DataTable::projectByIndices(positionsOfNames(names)));
+  std::unique_ptr<DataTable> result(DataTable::projectByIndices(positionsOfNames(header(), names)));
   normalize(*result);
   return result.release();
 }
@@ -151,7 +153,7 @@ DataTable* SortedTable::select(const std::string& condition) {
   // A row equal to a non-matching row does not match either, so the rows
   // that survive are exactly the matching ones.
   std::unique_ptr<DataCol> wanted = rowFromText(condition);
-  return projectRows(wanted.get(), openPositions(condition));
+  return projectRows(*this, wanted.get(), openPositions(condition));
 }
 
 SortedTable* SortedTable::exclude(const std::string& condition) {
@@ -231,7 +233,8 @@ DataTable* SortedTable::join(DataTable& other, std::string name) {
   // repeats go: the join need not give them. (A pair of rows that agrees on
   // several common columns, or a table whose columns all are common, gives
   // such runs, which can be far larger than the result.)
-  std::unique_ptr<DataTable> result(joinRows(other, name, true));
+  std::unique_ptr<DataTable> result(
+      joinTables(*this, other, name, {.onePartnerEach = true, .settleAsItGoes = true}));
   normalize(*result);
   return result.release();
 }

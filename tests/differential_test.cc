@@ -17,6 +17,7 @@
 #include <vector>
 
 #include "tables/data_table.h"
+#include "tables/projection.h"
 #include "tables/sorted_table.h"
 #include "tests/literal_oracle.h"
 #include "tests/random_cases.h"
@@ -593,7 +594,7 @@ TEST(DifferentialTest, Projections) {
     ASSERT_TRUE(same(*pa, oa, input + "A after the projections\n")) << "case " << i;
     // The projection made in place gives the plain projection's rows.
     DataTable inPlace(*pa);
-    inPlace.keepColumnsNamed(names);
+    keepColumnsNamed(inPlace, names);
     ASSERT_TRUE(same(inPlace, literal::projectByNames(oa, names), namesInput + "in place\n"))
         << "case " << i;
 

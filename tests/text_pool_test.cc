@@ -38,14 +38,17 @@ TEST(TextPoolTest, PooledRowsPrintAsPlainRowsAndShareRepeatedTexts) {
   Gen gen(4242);
   SortedTable pooled("T", "A,B,C"), plain("T", "A,B,C");
   TextPool pool;
+  RowList pooledRows, plainRows;
   for (int i = 0; i < 20000; ++i) {
     // A: no repeats, so the pool gives it up at once; B: mostly repeats;
     // C: too few repeats, so the pool gives it up after a while.
     std::string line = "'name of employee number " + std::to_string(i) + "',";
     line += pickLiteral(gen, i, 10) + "," + pickLiteral(gen, i, 60);
-    SortedTable::insertRowText(line, &pooled, &pool);
-    SortedTable::insertRowText(line, &plain);
+    pooledRows.push_back(pooled.rowFromText(line, &pool));
+    plainRows.push_back(plain.rowFromText(line));
   }
+  pooled.insertRows(std::move(pooledRows));
+  plain.insertRows(std::move(plainRows));
   ASSERT_EQ(printed(pooled), printed(plain));
   // Equal long texts of column B lie in one block.
   const char* shared = nullptr;
