@@ -1,7 +1,10 @@
 // Intake of script lines, table lookup and the writing of the result.
 #include "eval/evaluate_graph.h"
 
+#include <cassert>
+
 #include "eval/script_syntax.h"
+#include "tables/row_order.h"
 
 namespace tablog {
 
@@ -65,6 +68,7 @@ std::ostream& operator<<(std::ostream& out, EvaluateGraph graph) {
   buffer += '\n';
   for (const auto* list : {&graph.tables(), &graph.ruleTables()}) {
     for (const SortedTable* table : *list) {
+      assert(isSettled(table->rows()));
       table->writeTo(out, buffer);
       buffer += '\n';
     }

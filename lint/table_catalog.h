@@ -6,6 +6,7 @@
 #ifndef TABLOG_LINT_TABLE_CATALOG_H_
 #define TABLOG_LINT_TABLE_CATALOG_H_
 
+#include <cassert>
 #include <string>
 #include <string_view>
 #include <unordered_map>
@@ -40,7 +41,10 @@ class TableCatalog {
   }
 
   // REQUIRES: 0 <= index < the number of tables added.
-  const Table& at(int index) const { return tables_[static_cast<std::size_t>(index)]; }
+  const Table& at(int index) const {
+    assert(index >= 0 && index < size());
+    return tables_[static_cast<std::size_t>(index)];
+  }
   int size() const { return static_cast<int>(tables_.size()); }
 
  private:

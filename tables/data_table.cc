@@ -9,6 +9,7 @@
 #include "tables/data_table.h"
 
 #include <algorithm>
+#include <cassert>
 #include <new>
 #include <utility>
 
@@ -253,6 +254,7 @@ DataTable* DataTable::projectByIndices(const std::vector<int>& positions) {
 }
 
 void DataTable::relabel(DataTable& table, SharedNames columns, SharedNames names) {
+  assert(columns->size() == table.header()->size() && names->size() == columns->size());
   for (auto& row : table.rows()) row->shareNames(names);
   table.columns_ = std::move(columns);
 }

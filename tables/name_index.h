@@ -8,6 +8,7 @@
 #ifndef TABLOG_TABLES_NAME_INDEX_H_
 #define TABLOG_TABLES_NAME_INDEX_H_
 
+#include <cassert>
 #include <cstddef>
 #include <functional>
 #include <string_view>
@@ -32,6 +33,7 @@ class NameIndex {
   // REQUIRES: the entries indexed before are unchanged.
   void catchUp() {
     const Names& names = *names_;
+    assert(first_.size() <= names.size());
     if (names.size() > kSearched && 2 * names.size() > slots_.size()) grow();
     for (std::size_t p = first_.size(); p < names.size(); ++p) {
       int first = slots_.empty() ? search(names[p], p + 1) : enter(names[p], static_cast<int>(p));
@@ -47,7 +49,10 @@ class NameIndex {
   }
   // The first position of the name at position `p`.
   // REQUIRES: 0 <= p < the number of entries indexed.
-  int firstOf(int p) const { return first_[static_cast<std::size_t>(p)]; }
+  int firstOf(int p) const {
+    assert(p >= 0 && static_cast<std::size_t>(p) < first_.size());
+    return first_[static_cast<std::size_t>(p)];
+  }
   // True when no name occurs twice.
   bool unique() const { return repeats_ == 0; }
 

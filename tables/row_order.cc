@@ -321,6 +321,21 @@ std::vector<Entry> entriesOf(const RowList& rows, std::size_t begin, std::size_t
   return entries;
 }
 
+// True when the rows of each group agree on the columns before `column`
+// (and so have them all). For assertions.
+[[maybe_unused]] bool groupsAgreeBefore(const RowList& rows, const std::vector<std::uint32_t>& ends,
+                                        int column) {
+  for (std::size_t g = 0, begin = 0; g < ends.size(); begin = ends[g++]) {
+    for (std::size_t i = begin + 1; i < ends[g]; ++i) {
+      if (rows[i]->size() < column || rows[begin]->size() < column) return false;
+      for (int c = 0; c < column; ++c) {
+        if (!rows[i]->at(c).equals(rows[begin]->at(c))) return false;
+      }
+    }
+  }
+  return true;
+}
+
 // Settles rows[begin, end) as a list of its own: its kept rows come first
 // in the range, in their settled order, and nullptr fills the rest. If
 // memory runs out, the range is left as it was.
@@ -381,6 +396,7 @@ void normalizeRows(RowList& rows, std::size_t radixFrom) {
   }
   closeGap();
   if (!inOrder) rows.resize(settleRange(rows, 0, rows.size(), radixFrom));
+  assert(isSettled(rows));
 }
 
 // The groups, as rows, are settled: two rows of neighbouring groups
@@ -390,9 +406,11 @@ void normalizeRows(RowList& rows, std::size_t radixFrom) {
 void settleGroups(RowList& rows, const std::vector<std::uint32_t>& ends, int column,
                   std::size_t radixFrom) {
   assert(ends.empty() || ends.back() == rows.size());
+  assert(groupsAgreeBefore(rows, ends, column));
   std::vector<Entry> entries = entriesOf(rows, 0, rows.size());
   Leveller(entries, radixFrom).run(ends, column);
   rows.resize(collect(rows, 0, entries));
+  assert(isSettled(rows));
 }
 
 bool isSettled(const RowList& rows) {
