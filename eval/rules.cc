@@ -120,7 +120,7 @@ void EvaluateGraph::applyTerm(const std::string& name, const std::string& args, 
     if (DataCol* row = recorded->firstRow()) {
       arguments[k] = fieldText(*row, recorded->columnNames(), "Y");
       std::unique_ptr<SortedTable> rest(assign->exclude(condition));
-      assign->absorb(*rest);
+      assign->assignTaking(*rest);
     }
   }
   std::string pattern;
@@ -130,7 +130,7 @@ void EvaluateGraph::applyTerm(const std::string& name, const std::string& args, 
   }
   {
     std::unique_ptr<DataTable> selected(src.filterRenamed(renames, pattern));
-    temp2->absorb(*selected);
+    temp2->assignTaking(*selected);
   }
   // A condition left over adds a constant column named after its variable.
   for (DataCol* row = assign->firstRow(); !assign->atEnd(); row = assign->nextRow()) {

@@ -237,7 +237,7 @@ void joinIntoRunning(SortedTable& temp, SortedTable& temp2, NameIndex& index, bo
                       std::adjacent_find(names.begin(), names.end()) == names.end() &&
                       temp2.rowsNamedAsColumns();
     if (joinIsCopy && temp2Spent) {
-      temp.absorb(temp2);
+      temp.assignTaking(temp2);
       return;
     }
     temp = temp2;
@@ -245,7 +245,7 @@ void joinIntoRunning(SortedTable& temp, SortedTable& temp2, NameIndex& index, bo
   }
   if (joinInPlace(temp, index, temp2, keep) != InPlaceJoin::kRefused) return;
   std::unique_ptr<DataTable> joined(temp.join(temp2, "temp"));
-  temp.absorb(*joined);
+  temp.assignTaking(*joined);
 }
 
 }  // namespace tablog

@@ -4,9 +4,10 @@
 //
 // The names are held in an immutable list that rows share until one of
 // them changes it (copy on write), so a table of a million rows keeps one
-// list of names, not a million. Values are held inline, in field order.
-// The rows of tables are made in the slots of a RowStore (see make), where
-// a row of three values takes 56 bytes and no allocation of its own.
+// list of names, not a million. Values are held in a ValueList, in field
+// order: up to three inside the row, more in a block of their own. The
+// rows of tables are made in the slots of a RowStore (see make), where a
+// row of three values takes 56 bytes and no allocation of its own.
 #ifndef TABLOG_ROWS_DATA_COL_H_
 #define TABLOG_ROWS_DATA_COL_H_
 

@@ -122,7 +122,7 @@ DataTable::~DataTable() {
   if (rows_.size() >= 4096) freeInAddressOrder(rows_);
 }
 
-void DataTable::absorb(DataTable& source) {
+void DataTable::assignTaking(DataTable& source) {
   if (&source == this) return;
   RowList& from = source.rows();
   columns_ = source.columns_;

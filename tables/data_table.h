@@ -89,7 +89,7 @@ class DataTable {
   // Like assignment from `source`, but takes its header and rows over
   // instead of copying them; `source` is left without rows. For results
   // that are discarded right after.
-  void absorb(DataTable& source);
+  void assignTaking(DataTable& source);
 
   // Writes the printed form, "name(col,...)" and one line per row, each
   // ended by a line feed. Uses `buffer` for batching writes; it is empty
@@ -106,8 +106,6 @@ class DataTable {
   void setContents(SharedNames header, RowList rows);
 
  protected:
-  static RowList& rowsOf(DataTable& table) { return table.rows_; }
-  static const RowList& rowsOf(const DataTable& table) { return table.rows_; }
   // A private copy of the header, made before the first change.
   Names& ownHeader();
 

@@ -1,14 +1,15 @@
 // Sorted tables: normalisation, insertion of rows and row texts, the
 // normalising overrides, and the filter and set operations that rules are
-// built on.
+// built on, each made of the operators of tables/row_order.h, join.h,
+// projection.h and set_operations.h.
 #include "tables/sorted_table.h"
 
 #include <algorithm>
-#include <unordered_set>
 
 #include "tables/join.h"
 #include "tables/projection.h"
 #include "tables/row_order.h"
+#include "tables/set_operations.h"
 
 namespace tablog {
 
@@ -22,19 +23,6 @@ bool isOpenField(std::string_view field) {
          (!field.empty() && (field[0] == '<' || field[0] == '>'));
 }
 
-struct RowHash {
-  std::size_t operator()(const DataCol* row) const {
-    std::size_t h = static_cast<std::size_t>(row->size());
-    for (int i = 0; i < row->size(); ++i) {
-      h = h * 1000003u ^ (std::hash<std::string_view>()(row->at(i).text()) + row->at(i).kind());
-    }
-    return h;
-  }
-};
-struct RowEq {
-  bool operator()(const DataCol* a, const DataCol* b) const { return a->equals(*b); }
-};
-
 }  // namespace
 
 std::vector<std::string> SortedTable::splitCondition(std::string_view condition) const {
@@ -43,7 +31,7 @@ std::vector<std::string> SortedTable::splitCondition(std::string_view condition)
   return fields;
 }
 
-void SortedTable::normalize(DataTable& table) { normalizeRows(rowsOf(table)); }
+void SortedTable::normalize(DataTable& table) { normalizeRows(table.rows()); }
 
 DataCol* SortedTable::newRow() { return DataCol::make(rowStore().get(), header()).release(); }
 
@@ -90,8 +78,7 @@ DataTable* SortedTable::projectByIndices(const std::vector<int>& positions) {
 }
 
 DataTable* SortedTable::projectByNames(const std::vector<std::string>& names) {
-  // The base projection by names is the projection by positions, which
-  // normalises, normalised once more: the second time changes nothing.
+  // The projection by the positions of the names, normalised once.
   std::unique_ptr<DataTable> result(DataTable::projectByIndices(positionsOfNames(header(), names)));
   normalize(*result);
   return result.release();
@@ -158,10 +145,7 @@ DataTable* SortedTable::select(const std::string& condition) {
 
 SortedTable* SortedTable::exclude(const std::string& condition) {
   std::unique_ptr<DataCol> wanted = rowFromText(condition);
-  RowList kept;
-  for (const auto& row : rows()) {
-    if (!row->matches(*wanted)) kept.push_back(DataCol::make(rowStore().get(), *row));
-  }
+  RowList kept = rowsNotMatching(rows(), *wanted, rowStore().get());
   auto result = std::make_unique<SortedTable>(tableName(), "");
   result->setRowStore(rowStore());
   result->setContents(header(), std::move(kept));
@@ -172,7 +156,7 @@ SortedTable* SortedTable::unionWith(DataTable& other) {
   if (other.columnCount() != columnCount()) return this;
   auto result = std::make_unique<SortedTable>(*this);
   std::vector<std::unique_ptr<DataCol>> added;
-  for (const auto& row : rowsOf(other)) added.push_back(rowFrom(*row));
+  for (const auto& row : other.rows()) added.push_back(rowFrom(*row));
   result->insertRows(std::move(added));
   return result.release();
 }
@@ -180,8 +164,8 @@ SortedTable* SortedTable::unionWith(DataTable& other) {
 void SortedTable::uniteTaking(DataTable& other) {
   if (other.columnCount() != columnCount()) return;
   // The rows change in place, and their list becomes the added list.
-  RowList added = std::move(rowsOf(other));
-  rowsOf(other).clear();
+  RowList added = std::move(other.rows());
+  other.rows().clear();
   for (auto& row : added) {
     if (row->size() == columnCount()) {
       row->shareNames(header());  // what newRow would name them
@@ -198,30 +182,11 @@ std::unique_ptr<DataCol> SortedTable::rowFrom(const DataCol& row) {
   return copy;
 }
 
-void SortedTable::insertRows(RowList added) {
-  RowList& all = rows();
-  if (all.empty()) {
-    all.swap(added);
-  } else {
-    all.reserve(all.size() + added.size());
-    for (auto& row : added) all.push_back(std::move(row));
-  }
-  const std::size_t before = all.size();
-  normalizeRows(all);
-  // A list this large usually stays as it is for the rest of the run: the
-  // room of the repeats it dropped goes back when that is much. Room it
-  // never used costs no memory, and a copy would.
-  if (before - all.size() > all.size() / 4) all.shrink_to_fit();
-}
+void SortedTable::insertRows(RowList added) { uniteRows(rows(), std::move(added)); }
 
 SortedTable* SortedTable::minus(DataTable& other) {
   if (other.columnCount() != columnCount()) return this;
-  std::unordered_set<const DataCol*, RowHash, RowEq> drop;
-  for (const auto& row : rowsOf(other)) drop.insert(row.get());
-  RowList kept;
-  for (const auto& row : rows()) {
-    if (!drop.contains(row.get())) kept.push_back(DataCol::make(rowStore().get(), *row));
-  }
+  RowList kept = rowsNotIn(rows(), other.rows(), rowStore().get());
   auto result = std::make_unique<SortedTable>(tableName(), "");
   result->setRowStore(rowStore());
   result->setContents(header(), std::move(kept));

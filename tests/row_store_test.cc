@@ -94,7 +94,7 @@ TEST(RowStoreTest, RowsOutliveTheirStoreAndMoveBetweenTables) {
   DataTable copy(*source);
   copy.setRowStore(nullptr);
   DataTable taker("T", "");
-  taker.absorb(*source);
+  taker.assignTaking(*source);
   source.reset();
   store.reset();  // gone, while its rows live on in both tables
   copy = taker;   // rows read from blocks without a store, copied to the heap
