@@ -14,21 +14,22 @@ EvaluateGraph::EvaluateGraph()
       loader_(std::make_shared<TableLoader>()) {}
 
 SortedTable* EvaluateGraph::createTable(std::string name, std::string_view columnList,
-                                        std::vector<SortedTable*>& list, TablesByName& byName) {
+                                        bool declared) {
   store_->push_back(std::make_unique<SortedTable>(name, columnList));
-  store_->back()->setRowStore(rowStore_);
-  list.push_back(store_->back().get());
-  byName.try_emplace(std::move(name), list.back());  // an earlier table of the name stays first
-  return list.back();
+  SortedTable* table = store_->back().get();
+  table->setRowStore(rowStore_);
+  (declared ? tables_ : ruleTables_).push_back(table);
+  if (declared) {
+    lookup_.addDeclared(name, table);
+  } else {
+    lookup_.addMade(name, table);
+  }
+  return table;
 }
 
 SortedTable* EvaluateGraph::findTable(std::string_view name) const {
   assert(!loader_->pending());
-  for (const TablesByName* byName : {&tablesByName_, &ruleTablesByName_}) {
-    auto it = byName->find(name);
-    if (it != byName->end()) return it->second;
-  }
-  return nullptr;
+  return lookup_.find(name, nullptr);
 }
 
 void EvaluateGraph::takeLine(std::string_view line) {
@@ -48,7 +49,7 @@ void EvaluateGraph::takeLine(std::string_view line) {
   // parenthesis before it; the columns are the text before the last ")".
   NameAndColumns declared = readNameAndColumns(line);
   loader_->settle();
-  currentTable_ = createTable(std::string(declared.name), declared.columns, tables_, tablesByName_);
+  currentTable_ = createTable(std::string(declared.name), declared.columns, true);
   loader_->start(currentTable_);
 }
 

@@ -17,6 +17,7 @@
 #include <vector>
 
 #include "eval/table_loader.h"
+#include "eval/table_lookup.h"
 #include "tables/name_index.h"
 #include "tables/sorted_table.h"
 
@@ -75,16 +76,6 @@ class EvaluateGraph {
   void takeLine(std::string_view line);
 
  private:
-  // The first table of each name of a list, so that a rule of many atoms
-  // finds each atom's table at once.
-  struct NameHash {
-    using is_transparent = void;
-    std::size_t operator()(std::string_view name) const {
-      return std::hash<std::string_view>()(name);
-    }
-  };
-  using TablesByName = std::unordered_map<std::string, SortedTable*, NameHash, std::equal_to<>>;
-
   // applyTerm with `tempIndex`, the name index of temp's header, kept from
   // one atom to the next: the running result then grows in place, and an
   // atom costs no more for the columns that earlier atoms gave it. With
@@ -94,16 +85,15 @@ class EvaluateGraph {
   void applyTerm(const std::string& name, const std::string& args, SortedTable* temp,
                  SortedTable* temp2, SortedTable* assign, Term term, NameIndex& tempIndex,
                  bool temp2Spent, const std::vector<std::string>* keep);
-  SortedTable* createTable(std::string name, std::string_view columnList,
-                           std::vector<SortedTable*>& list, TablesByName& byName);
+  // A new table of the evaluator, declared or made by a rule head.
+  SortedTable* createTable(std::string name, std::string_view columnList, bool declared);
   // The blocks every row of this evaluator's tables is made in.
   std::shared_ptr<RowStore> rowStore_;
   // Every table this evaluator and its copies have made.
   std::shared_ptr<std::vector<std::unique_ptr<SortedTable>>> store_;
   std::vector<SortedTable*> tables_;      // declared, in script order
   std::vector<SortedTable*> ruleTables_;  // rule heads, in creation order
-  TablesByName tablesByName_;             // the first of tables_ of each name
-  TablesByName ruleTablesByName_;         // the first of ruleTables_ of each name
+  TableLookup<SortedTable*> lookup_;      // the table each name finds
   std::vector<std::string> rules_;        // rule lines as read
   SortedTable* currentTable_ = nullptr;   // receives data lines
   // The data lines of currentTable_ that wait to be put in place; shared,

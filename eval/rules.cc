@@ -55,7 +55,7 @@ SortedTable* EvaluateGraph::resolveHead(std::string_view head) {
         return found != nullptr;
       }))
     return found;
-  return createTable(std::string(read.name), read.columns, ruleTables_, ruleTablesByName_);
+  return createTable(std::string(read.name), read.columns, false);
 }
 
 std::unique_ptr<SortedTable> EvaluateGraph::evaluateBody(std::string_view body) {

@@ -1,16 +1,14 @@
-// TableCatalog: the tables a script has for tablog-lint, by name, as
-// tablog finds them. Declarations come first (tablog reads every line
-// before it runs a rule), then the tables that rule heads make, in script
-// order. A name finds the first declared table of that name, else the
-// first table a rule made of that name.
+// TableCatalog: the tables a script has for tablog-lint, in script order,
+// each found by name as tablog finds it (eval/table_lookup.h).
 #ifndef TABLOG_LINT_TABLE_CATALOG_H_
 #define TABLOG_LINT_TABLE_CATALOG_H_
 
 #include <cassert>
 #include <string>
 #include <string_view>
-#include <unordered_map>
 #include <vector>
+
+#include "eval/table_lookup.h"
 
 namespace tablog {
 
@@ -26,19 +24,17 @@ class TableCatalog {
   // Adds a table and returns its index; tables are never removed.
   int add(std::string name, std::vector<std::string> columns, int line, bool declared) {
     int index = static_cast<int>(tables_.size());
-    (declared ? declared_ : made_).try_emplace(name, index);
+    if (declared) {
+      lookup_.addDeclared(name, index);
+    } else {
+      lookup_.addMade(name, index);
+    }
     tables_.push_back(Table{std::move(name), std::move(columns), line, declared});
     return index;
   }
 
   // The index of the table that `name` finds; -1 when there is none.
-  int find(std::string_view name) const {
-    std::string key(name);
-    auto it = declared_.find(key);
-    if (it != declared_.end()) return it->second;
-    it = made_.find(key);
-    return it != made_.end() ? it->second : -1;
-  }
+  int find(std::string_view name) const { return lookup_.find(name, -1); }
 
   // REQUIRES: 0 <= index < the number of tables added.
   const Table& at(int index) const {
@@ -49,7 +45,7 @@ class TableCatalog {
 
  private:
   std::vector<Table> tables_;
-  std::unordered_map<std::string, int> declared_, made_;
+  TableLookup<int> lookup_;
 };
 
 }  // namespace tablog
