@@ -46,8 +46,9 @@ class EvaluateGraph {
                                             const std::vector<std::string>* keep);
   // What a term of a body is.
   enum class Term { Atom, Condition };
-  // Applies one term of a body: a condition is recorded in `assign`; an
-  // atom is filtered into `temp2` and joined into `temp`.
+  // Applies one term of a body as eval/rule_body.h decides: a condition is
+  // recorded in `assign`; an atom is filtered into `temp2` and joined into
+  // `temp`. REQUIRES: `assign` has the columns X and Y.
   void applyTerm(const std::string& name, const std::string& args, SortedTable* temp,
                  SortedTable* temp2, SortedTable* assign, Term term);
 

@@ -6,26 +6,10 @@
 #include <algorithm>
 
 #include "eval/evaluate_graph.h"
+#include "eval/rule_body.h"
 #include "eval/script_syntax.h"
 
 namespace tablog {
-
-namespace {
-
-// The text of the field named `name` in `row`, read as the join reads it:
-// the row's first field of that name, else the field at the header's
-// position of the name, else empty.
-std::string fieldText(const DataCol& row, const std::vector<std::string>& header,
-                      const std::string& name) {
-  int i = row.indexOf(name);
-  if (i < 0) {
-    auto it = std::find(header.begin(), header.end(), name);
-    i = it == header.end() ? -1 : static_cast<int>(it - header.begin());
-  }
-  return row.textAt(i);
-}
-
-}  // namespace
 
 void EvaluateGraph::evaluateRules() {
   for (const std::string& rule : rules_) {
@@ -89,51 +73,24 @@ void EvaluateGraph::applyTerm(const std::string& name, const std::string& args, 
                               SortedTable* temp2, SortedTable* assign, Term term,
                               NameIndex& tempIndex, bool temp2Spent,
                               const std::vector<std::string>* keep) {
+  RuleBody conditions(*assign);
   if (term == Term::Condition) {
-    SortedTable::insertRowText(name + "," + args, assign);
+    conditions.record(name, args);
     return;
   }
   // An unknown table reads as one without columns and rows.
   SortedTable* stored = findTable(name);
   SortedTable unknown(name, "");
   SortedTable& src = stored != nullptr ? *stored : unknown;
-  // The atom's own copy of the table, with the columns renamed; the copy is
-  // only ever filtered, so the renames go with the filter.
-  std::vector<std::pair<unsigned, std::string>> renames;
-
-  std::vector<std::string> arguments(1);
-  for (char c : args) {
-    if (c == ',') {
-      arguments.emplace_back();
-    } else {
-      arguments.back() += c;
-    }
-  }
-  for (std::size_t k = 0; k < arguments.size(); ++k) {
-    const std::string a = arguments[k];
-    if (!a.empty() && a[0] >= '<' && a[0] <= 'Z') renames.emplace_back(static_cast<unsigned>(k), a);
-    const std::string condition = "'" + a + "',Y";
-    std::unique_ptr<DataTable> recorded(assign->filter(condition));
-    if (DataCol* row = recorded->firstRow()) {
-      arguments[k] = fieldText(*row, recorded->columnNames(), "Y");
-      std::unique_ptr<SortedTable> rest(assign->exclude(condition));
-      assign->absorb(*rest);
-    }
-  }
-  std::string pattern;
-  for (std::size_t k = 0; k < arguments.size(); ++k) {
-    if (k > 0) pattern += ',';
-    pattern += arguments[k];
-  }
+  // What the atom asks of its table. Its own copy of the table, with the
+  // columns renamed, is only ever filtered, so the renames go with the
+  // filter.
+  const AtomStep step = conditions.atom(args);
   {
-    std::unique_ptr<DataTable> selected(src.filterRenamed(renames, pattern));
+    std::unique_ptr<DataTable> selected(src.filterRenamed(step.renames, step.pattern));
     temp2->absorb(*selected);
   }
-  // A condition left over adds a constant column named after its variable.
-  for (DataCol* row = assign->firstRow(); !assign->atEnd(); row = assign->nextRow()) {
-    std::string value = row->textAt(1);
-    temp2->addColumn(row->textAt(0), value.empty() ? std::string() : value.substr(1));
-  }
+  for (const ConstantColumn& c : step.constants) temp2->addColumn(c.name, c.literal);
   if (temp->isEmpty()) {
     // The join of a table with an equal copy of itself gives each of its
     // rows again (repeated, which normalising undoes), provided it has
