@@ -4,6 +4,7 @@
 // filtered and joined into the running result "temp"), and the result is
 // projected on the head's columns and merged into the head table.
 #include <algorithm>
+#include <cassert>
 
 #include "eval/evaluate_graph.h"
 #include "eval/rule_body.h"
@@ -40,25 +41,39 @@ SortedTable* EvaluateGraph::resolveHead(std::string_view head) {
 }
 
 std::unique_ptr<SortedTable> EvaluateGraph::evaluateBody(std::string_view body) {
-  return evaluateBody(body, nullptr);
+  return evaluateBody(body, nullptr, nullptr);
 }
 
 std::unique_ptr<SortedTable> EvaluateGraph::evaluateBody(std::string_view body,
                                                          const std::vector<std::string>* keep) {
+  return evaluateBody(body, keep, nullptr);
+}
+
+std::unique_ptr<SortedTable> EvaluateGraph::evaluateBody(std::string_view body,
+                                                         const AtomObserver& observe) {
+  assert(observe);
+  return evaluateBody(body, nullptr, &observe);
+}
+
+std::unique_ptr<SortedTable> EvaluateGraph::evaluateBody(std::string_view body,
+                                                         const std::vector<std::string>* keep,
+                                                         const AtomObserver* observe) {
   auto temp = std::make_unique<SortedTable>("temp", "");
   NameIndex tempIndex;
   SortedTable temp2("temp2", "");
   SortedTable assign("assign", "X,Y");
   for (SortedTable* t : {temp.get(), &temp2, &assign}) t->setRowStore(rowStore_);
   // After the last atom (the leftmost), only conditions remain, and they
-  // leave "temp" alone: its join may keep just the columns asked for.
+  // leave "temp" alone: its join may keep just the columns asked for. An
+  // observer reads "temp2" after each atom, so its rows are not moved.
   std::size_t atoms = 0;
   scanBody(body, [&](const BodyTerm& term) { atoms += term.isCondition ? 0 : 1; });
   scanBody(body, [&](const BodyTerm& term) {
     const bool last = !term.isCondition && --atoms == 0;
     applyTerm(std::string(term.name), std::string(term.args), temp.get(), &temp2, &assign,
-              term.isCondition ? Term::Condition : Term::Atom, tempIndex, true,
+              term.isCondition ? Term::Condition : Term::Atom, tempIndex, observe == nullptr,
               last ? keep : nullptr);
+    if (observe != nullptr && !term.isCondition) (*observe)(temp2, *temp);
   });
   return temp;
 }
