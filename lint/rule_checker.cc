@@ -293,7 +293,8 @@ void RuleChecker::applyAtom(Body& b, std::size_t i, int target) {
   Pattern pattern = useConditions(b, term, arguments, step);
   if (t >= 0 && tables_.at(t).declared) addComparisons(t, pattern, header.size());
   std::vector<BodyColumn> columns = atomColumns(b, i, header, step);
-  join(b, std::move(columns), t < 0, term, leftmost);
+  join(b, columns, t < 0, term, leftmost);
+  if (observe_) observe_(i, columns, b.result);
 }
 
 void RuleChecker::addComparisons(int t, const Pattern& pattern, std::size_t columns) {

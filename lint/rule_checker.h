@@ -11,6 +11,7 @@
 #define TABLOG_LINT_RULE_CHECKER_H_
 
 #include <cstddef>
+#include <functional>
 #include <string>
 #include <string_view>
 #include <unordered_map>
@@ -56,6 +57,14 @@ class RuleChecker {
   // Checks rule `r` and adds its head's table to the catalog when tablog
   // would make one. REQUIRES: called for r = 0, 1, ... in order.
   void check(std::size_t r);
+
+  // What the checker predicts after an atom of a body: the atom's place
+  // among the body's terms (in scanBody's order), its result's columns and
+  // the running result. Both are lent for the call only.
+  using AtomObserver = std::function<void(std::size_t term, const std::vector<BodyColumn>& atom,
+                                          const RunningResult& running)>;
+  // Calls `observe` after each atom of the rules checked from now on.
+  void observeAtoms(AtomObserver observe) { observe_ = std::move(observe); }
 
  private:
   static constexpr std::size_t kNone = ~std::size_t{0};
@@ -143,6 +152,7 @@ class RuleChecker {
   // The head's written columns, when its table is new, and its offset.
   std::vector<Piece> headColumns_;
   std::size_t headAt_ = 0;
+  AtomObserver observe_;
 };
 
 }  // namespace tablog
