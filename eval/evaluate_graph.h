@@ -50,10 +50,17 @@ class EvaluateGraph {
   // the result's other columns may be gone already.
   std::unique_ptr<SortedTable> evaluateBody(std::string_view body,
                                             const std::vector<std::string>* keep);
+  // What evaluateBody shows after each atom: the atom's result "temp2" and
+  // the running result "temp", lent for the call only.
+  using AtomObserver = std::function<void(const SortedTable& atom, const SortedTable& running)>;
+  // evaluateBody(body), calling `observe` after each atom.
+  // REQUIRES: `observe` is callable.
+  std::unique_ptr<SortedTable> evaluateBody(std::string_view body, const AtomObserver& observe);
   // What a term of a body is.
   enum class Term { Atom, Condition };
-  // Applies one term of a body: a condition is recorded in `assign`; an
-  // atom is filtered into `temp2` and joined into `temp`.
+  // Applies one term of a body as eval/rule_body.h decides: a condition is
+  // recorded in `assign`; an atom is filtered into `temp2` and joined into
+  // `temp`. REQUIRES: `assign` has the columns X and Y.
   void applyTerm(const std::string& name, const std::string& args, SortedTable* temp,
                  SortedTable* temp2, SortedTable* assign, Term term);
 
@@ -85,6 +92,10 @@ class EvaluateGraph {
   void applyTerm(const std::string& name, const std::string& args, SortedTable* temp,
                  SortedTable* temp2, SortedTable* assign, Term term, NameIndex& tempIndex,
                  bool temp2Spent, const std::vector<std::string>* keep);
+  // evaluateBody(body, keep), calling `observe` after each atom when given.
+  std::unique_ptr<SortedTable> evaluateBody(std::string_view body,
+                                            const std::vector<std::string>* keep,
+                                            const AtomObserver* observe);
   // A new table of the evaluator, declared or made by a rule head.
   SortedTable* createTable(std::string name, std::string_view columnList, bool declared);
   // The blocks every row of this evaluator's tables is made in.

@@ -1,10 +1,12 @@
-// The checks of RuleChecker. The model follows tablog's evaluation of a
-// body term by term, in the order eval/script_syntax.h's scanBody gives:
-// a condition is recorded; an atom renames its table's columns by name,
-// uses up the recorded conditions that its arguments find, keeps its open
+// The checks of RuleChecker. A body is followed term by term, in the order
+// eval/script_syntax.h's scanBody gives, through eval/rule_body.h: a
+// condition is recorded; an atom renames its table's columns by name, uses
+// up the recorded conditions that its arguments find, keeps its open
 // columns, gets a constant column for each condition left over, and is
 // joined into the running result (its columns first, then the atom's new
 // ones), unless that result has no rows, when the atom starts it afresh.
+// The checker ties what the model decides to the conditions as written,
+// to say where each warning stands.
 #include "lint/rule_checker.h"
 
 #include <algorithm>
@@ -14,14 +16,6 @@
 namespace tablog {
 
 namespace {
-
-// Whether a filter field keeps its column: a variable up to "Z", or a
-// comparison.
-bool isOpenField(std::string_view field) {
-  if (field.empty()) return false;
-  if (field == "Z") return true;
-  return (field[0] >= 'A' && field[0] <= 'Y') || field[0] == '<' || field[0] == '>';
-}
 
 // Whether the body's parentheses pair up, one level deep.
 bool parenthesesPair(std::string_view body) {
@@ -150,7 +144,9 @@ void RuleChecker::checkBody(std::string_view body, int target) {
   for (const Condition& c : b.conditions) {
     if (!c.usedUp && !c.reported) reportLeftOver(b, c);
   }
-  if (!b.tempEmpty && !b.mixedUp) checkHead(b, target);
+  // No warning says why a body whose last atom keeps no column adds no
+  // rows; its head's columns do.
+  if ((b.result.hasRows() || b.keptNoColumn) && !b.mixedUp) checkHead(b, target);
 }
 
 void RuleChecker::recordCondition(Body& b, std::size_t i) {
@@ -161,17 +157,15 @@ void RuleChecker::recordCondition(Body& b, std::size_t i) {
   c.offset = at(term.name);
   c.operatorAt = at(term.args);
   c.written = std::string(rule_->text.substr(c.offset, c.operatorAt + c.value.size() - c.offset));
-  // The variable as tablog records it: the first field of "name,args".
-  std::string row = std::string(term.name) + "," + c.value;
-  forEachField(row, [&c](std::size_t k, std::string_view field) {
-    if (k == 0) c.variable = DataValue(field);
-  });
+  c.row = RuleBody::recorded(term.name, term.args);
   checkCondition(b, term, c);
-  bool repeat = std::any_of(b.assign.begin(), b.assign.end(), [&](std::size_t k) {
-    return b.conditions[k].variable.equals(c.variable) && b.conditions[k].value == c.value;
-  });
+  // A condition whose row stands already adds no row: it goes with that one.
+  for (std::size_t d = 0; d < b.conditions.size() && c.repeats == kNone; ++d) {
+    const Condition& other = b.conditions[d];
+    if (!other.usedUp && other.repeats == kNone && other.row.sameRow(c.row)) c.repeats = d;
+  }
+  RuleBody(b.assign).record(term.name, term.args);
   b.conditions.push_back(std::move(c));
-  if (!repeat) b.assign.push_back(b.conditions.size() - 1);
 }
 
 void RuleChecker::checkCondition(const Body& b, const BodyTerm& term, Condition& c) {
@@ -182,7 +176,7 @@ void RuleChecker::checkCondition(const Body& b, const BodyTerm& term, Condition&
   std::string_view line = rule_->text;
   char op = c.value[0];
   std::string value = c.value.substr(1);
-  std::string variable(c.variable.text());
+  std::string variable(c.row.variable.text());
   // Operator characters written together: tablog's operators are one
   // character, and a "!" before "=" becomes part of the variable.
   std::size_t first = c.operatorAt, last = c.operatorAt;
@@ -287,50 +281,75 @@ void RuleChecker::applyAtom(Body& b, std::size_t i, int target) {
 
   // tablog renames a column by its name: every header entry of that name.
   std::vector<std::string> header = t >= 0 ? tables_.at(t).columns : std::vector<std::string>();
+  const AtomStep step = RuleBody(b.assign).atom(term.args);
   std::vector<bool> renamed(header.size(), false);
-  for (std::size_t k = 0; k < arguments.size() && k < header.size(); ++k) {
-    std::string_view a = arguments[k].text;
-    if (a.empty() || a[0] < '<' || a[0] > 'Z') continue;
-    std::string old = header[k];
-    std::replace(header.begin(), header.end(), old, std::string(a));
-    renamed[k] = true;
+  for (const auto& [k, name] : step.renames) {
+    if (k < renamed.size()) renamed[k] = true;
   }
-  if (t >= 0 && checkRenames(tables_.at(t), arguments, header, renamed)) b.mixedUp = true;
-
-  Pattern pattern = useConditions(b, term, arguments);
-  if (t >= 0 && tables_.at(t).declared) {
-    for (std::size_t k = 0; k < pattern.fields.size() && k < header.size(); ++k) {
-      const std::string& field = pattern.fields[k];
-      if (field.empty() || !isOperator(field[0])) continue;
-      Comparison c;
-      c.table = t;
-      c.column = k;
-      c.op = field[0];
-      c.constant = field.substr(1);
-      c.line = rule_->line;
-      c.offset = pattern.offsets[k];
-      c.written = pattern.written[k];
-      comparisons_.push_back(std::move(c));
-    }
+  if (t >= 0 &&
+      checkRenames(tables_.at(t), arguments, RuleBody::renamedColumns(header, step), renamed)) {
+    b.mixedUp = true;
   }
+  Pattern pattern = useConditions(b, term, arguments, step);
+  if (t >= 0 && tables_.at(t).declared) addComparisons(t, pattern, header.size());
+  std::vector<BodyColumn> columns = atomColumns(b, i, header, step);
+  join(b, columns, t < 0, term, leftmost);
+  if (observe_) observe_(i, columns, b.result);
+}
 
+void RuleChecker::addComparisons(int t, const Pattern& pattern, std::size_t columns) {
+  for (std::size_t k = 0; k < pattern.fields.size() && k < columns; ++k) {
+    const std::string& field = pattern.fields[k];
+    if (field.empty() || !isOperator(field[0])) continue;
+    Comparison c;
+    c.table = t;
+    c.column = k;
+    c.op = field[0];
+    c.constant = field.substr(1);
+    c.line = rule_->line;
+    c.offset = pattern.offsets[k];
+    c.written = pattern.written[k];
+    comparisons_.push_back(std::move(c));
+  }
+}
+
+std::vector<BodyColumn> RuleChecker::atomColumns(Body& b, std::size_t i,
+                                                 const std::vector<std::string>& header,
+                                                 const AtomStep& step) {
   // The atom's result: its open columns, then the conditions left over.
-  std::vector<Column> columns;
-  for (std::size_t k = 0; k < header.size(); ++k) {
-    std::string field = k < pattern.fields.size() ? pattern.fields[k] : std::string();
-    if (isOpenField(field)) {
-      columns.push_back(Column{header[k], false});
-    } else if (renamed[k] && isCapital(field[0]) && field == arguments[k].text) {
-      b.dropped.try_emplace(field,
-                            "a variable of more than one letter that begins with Z drops its "
-                            "column");
+  std::vector<BodyColumn> columns = RuleBody::atomColumns(header, step);
+  for (const auto& rename : step.renames) {
+    // A variable written as such that keeps no column: a Z-word.
+    const unsigned k = rename.first;
+    const std::string& name = rename.second;
+    if (k >= header.size() || name[0] != 'Z') continue;
+    if (std::any_of(columns.begin(), columns.end(),
+                    [&name](const BodyColumn& c) { return c.name == name && !c.constant; }) ||
+        std::any_of(step.uses.begin(), step.uses.end(),
+                    [k](const ConditionUse& use) { return use.position == k; })) {
+      continue;
+    }
+    b.dropped.try_emplace(name,
+                          "a variable of more than one letter that begins with Z drops its column");
+  }
+  std::vector<RecordedCondition> leftOver;
+  for (const ConstantColumn& c : step.constants) leftOver.push_back(c.condition);
+  for (std::size_t c : standing(b, leftOver)) b.conditions[c].passed.push_back(i);
+  return columns;
+}
+
+std::vector<std::size_t> RuleChecker::standing(const Body& b,
+                                               const std::vector<RecordedCondition>& rows) {
+  std::vector<std::size_t> found;
+  for (std::size_t c = 0; c < b.conditions.size(); ++c) {
+    const Condition& d = b.conditions[c];
+    if (d.usedUp || d.repeats != kNone) continue;
+    if (std::any_of(rows.begin(), rows.end(),
+                    [&d](const RecordedCondition& r) { return d.row.sameRow(r); })) {
+      found.push_back(c);
     }
   }
-  for (std::size_t c : b.assign) {
-    columns.push_back(Column{std::string(b.conditions[c].variable.text()), true});
-    b.conditions[c].passed.push_back(i);
-  }
-  join(b, std::move(columns), t < 0, term, leftmost);
+  return found;
 }
 
 char RuleChecker::next(const BodyTerm& term) const {
@@ -339,37 +358,42 @@ char RuleChecker::next(const BodyTerm& term) const {
 }
 
 RuleChecker::Pattern RuleChecker::useConditions(Body& b, const BodyTerm& atom,
-                                                const std::vector<Piece>& arguments) {
+                                                const std::vector<Piece>& arguments,
+                                                const AtomStep& step) {
   Pattern p;
   for (const Piece& a : arguments) {
     p.fields.emplace_back(a.text);
     p.offsets.push_back(a.offset);
     p.written.emplace_back(a.text);
   }
-  for (std::size_t k = 0; k < arguments.size(); ++k) {
-    // tablog filters "assign" with "'ARGUMENT',Y": the recorded variables
-    // that the quoted argument matches as a condition.
-    std::string key = "'" + std::string(arguments[k].text) + "',Y";
-    DataValue wanted;
-    forEachField(key, [&wanted](std::size_t f, std::string_view field) {
-      if (f == 0) wanted = DataValue(field);
+  for (const ConditionUse& use : step.uses) {
+    // The winner is the first condition found whose text takes the
+    // argument's place.
+    std::vector<std::size_t> found = standing(b, use.usedUp);
+    if (found.empty()) continue;  // every row of "assign" is a condition of the body
+    auto wins = std::find_if(found.begin(), found.end(), [&](std::size_t c) {
+      return b.conditions[c].row.condition.text() == use.value;
     });
-    std::vector<std::size_t> matching, rest;
-    for (std::size_t c : b.assign) {
-      (b.conditions[c].variable.matches(wanted) ? matching : rest).push_back(c);
-    }
-    if (matching.empty()) continue;
-    b.assign = std::move(rest);
-    Condition& used = b.conditions[matching.front()];
-    p.fields[k] = used.value;
+    Condition& used = b.conditions[wins != found.end() ? *wins : found.front()];
+    const std::size_t k = use.position;
+    p.fields[k] = use.value;
     p.offsets[k] = used.offset;
     p.written[k] = used.written;
     usedUp(b, used, atom);
-    for (std::size_t m = 1; m < matching.size(); ++m) {
-      Condition& shadowed = b.conditions[matching[m]];
+    for (Condition& d : b.conditions) {
+      if (d.repeats != kNone && std::find(found.begin(), found.end(), d.repeats) != found.end()) {
+        d.usedUp = true;  // the same row
+      }
+    }
+    for (std::size_t m : found) {
+      Condition& shadowed = b.conditions[m];
+      if (&shadowed == &used) continue;
       shadowed.usedUp = true;
+      // Conditions are recorded from the right; "assign"'s order can put a
+      // later one first when an argument finds several variables.
+      const char* side = used.offset > shadowed.offset ? "right" : "left";
       add(shadowed.offset, "shadowed-condition",
-          "a condition further right on the same variable, " + used.written +
+          std::string("a condition further ") + side + " on the same variable, " + used.written +
               ", comes first: tablog applies only that one and drops " + shadowed.written);
     }
     std::string_view a = arguments[k].text;
@@ -383,7 +407,7 @@ RuleChecker::Pattern RuleChecker::useConditions(Body& b, const BodyTerm& atom,
 void RuleChecker::usedUp(Body& b, Condition& c, const BodyTerm& atom) {
   c.usedUp = true;
   if (c.reported) return;
-  std::string variable(c.variable.text());
+  std::string variable(c.row.variable.text());
   std::string value = c.value.substr(1);
   if (value.size() >= 2 && value[0] == '\'') {
     std::string inner = value.substr(1, value.size() - 2);
@@ -402,21 +426,21 @@ void RuleChecker::usedUp(Body& b, Condition& c, const BodyTerm& atom) {
   }
 }
 
-void RuleChecker::join(Body& b, std::vector<Column> columns, bool noRows, const BodyTerm& atom,
+void RuleChecker::join(Body& b, std::vector<BodyColumn> columns, bool noRows, const BodyTerm& atom,
                        bool leftmost) {
-  if (b.tempEmpty) {
-    b.temp = std::move(columns);
-    b.tempEmpty = noRows;
+  b.keptNoColumn = !b.result.hasRows() && !noRows && columns.empty();
+  if (!b.result.hasRows()) {
+    b.result.take(std::move(columns), !noRows);
     return;
   }
-  std::vector<std::string> common, shared;
-  for (const Column& c : columns) {
-    auto it = std::find_if(b.temp.begin(), b.temp.end(),
-                           [&c](const Column& d) { return d.name == c.name; });
-    if (it == b.temp.end()) continue;
-    common.push_back(c.name);
-    if (!c.fromCondition && !it->fromCondition) shared.push_back(c.name);
+  std::vector<std::string> shared;
+  for (const BodyColumn& c : columns) {
+    const std::vector<BodyColumn>& temp = b.result.columns();
+    auto it = std::find_if(temp.begin(), temp.end(),
+                           [&c](const BodyColumn& d) { return d.name == c.name; });
+    if (it != temp.end() && !c.constant && !it->constant) shared.push_back(c.name);
   }
+  std::vector<std::string> common = b.result.take(std::move(columns), !noRows);
   if (!noRows && common.empty()) {
     add(at(atom.name), "no-shared-variable",
         "this atom shares no variable with the atoms on its right: tablog joins rows only on a "
@@ -430,14 +454,10 @@ void RuleChecker::join(Body& b, std::vector<Column> columns, bool noRows, const 
             " with the atoms on its right: tablog joins rows where any one of them agrees, not "
             "all, and keeps the values of the atoms on the right");
   }
-  for (Column& c : columns) {
-    if (!contains(common, c.name)) b.temp.push_back(std::move(c));
-  }
-  if (noRows || common.empty()) b.tempEmpty = true;
 }
 
 void RuleChecker::reportLeftOver(const Body& b, const Condition& c) {
-  std::string variable(c.variable.text());
+  std::string variable(c.row.variable.text());
   if (contains(b.blankNames, variable)) return;  // a blank spoilt its atom's argument
   std::string value = c.value.substr(1);
   std::string onRight;
@@ -586,8 +606,9 @@ void RuleChecker::checkHead(const Body& b, int target) {
   bool complete = true;
   for (std::size_t j = 0; j < table.columns.size(); ++j) {
     const std::string& c = table.columns[j];
+    const std::vector<BodyColumn>& temp = b.result.columns();
     auto n =
-        std::count_if(b.temp.begin(), b.temp.end(), [&c](const Column& d) { return d.name == c; });
+        std::count_if(temp.begin(), temp.end(), [&c](const BodyColumn& d) { return d.name == c; });
     if (n == 1) continue;
     complete = false;
     if (n > 1 || hasEdgeBlank(c) || contains(b.blankNames, c)) continue;  // said otherwise
@@ -607,7 +628,7 @@ void RuleChecker::checkHead(const Body& b, int target) {
   if (!complete) return;
   // The projection keeps the body's order of the head's columns.
   std::vector<std::string> order;
-  for (const Column& c : b.temp) {
+  for (const BodyColumn& c : b.result.columns()) {
     if (contains(table.columns, c.name)) order.push_back(c.name);
   }
   if (order == table.columns) return;

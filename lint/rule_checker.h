@@ -1,25 +1,28 @@
 // RuleChecker: tablog-lint's checks of the rules of a script, one rule at
 // a time in script order, as tablog runs them after the last line. Each
-// body is followed with a model of tablog's working tables that holds
-// their column names only: which recorded conditions each atom uses up,
+// body is followed term by term through eval/rule_body.h, the evaluator's
+// own decisions about a body (which recorded conditions each atom uses up,
 // which of its columns it keeps, what a left-over condition adds, and in
-// what order the joins put the columns. The model takes every atom of a
-// table the script knows to find rows; an atom of an unknown table finds
-// none, as in tablog.
+// what order the joins put the columns), with the working tables held as
+// column names only. The checker takes every atom of a table the script
+// knows to find rows; an atom of an unknown table finds none, as in
+// tablog.
 #ifndef TABLOG_LINT_RULE_CHECKER_H_
 #define TABLOG_LINT_RULE_CHECKER_H_
 
 #include <cstddef>
+#include <functional>
 #include <string>
 #include <string_view>
 #include <unordered_map>
 #include <vector>
 
+#include "eval/rule_body.h"
 #include "eval/script_syntax.h"
 #include "lint/lint.h"
 #include "lint/table_catalog.h"
 #include "lint/words.h"
-#include "rows/data_value.h"
+#include "tables/sorted_table.h"
 
 namespace tablog {
 
@@ -55,32 +58,39 @@ class RuleChecker {
   // would make one. REQUIRES: called for r = 0, 1, ... in order.
   void check(std::size_t r);
 
+  // What the checker predicts after an atom of a body: the atom's place
+  // among the body's terms (in scanBody's order), its result's columns and
+  // the running result. Both are lent for the call only.
+  using AtomObserver = std::function<void(std::size_t term, const std::vector<BodyColumn>& atom,
+                                          const RunningResult& running)>;
+  // Calls `observe` after each atom of the rules checked from now on.
+  void observeAtoms(AtomObserver observe) { observe_ = std::move(observe); }
+
  private:
-  // One column of a body's working table.
-  struct Column {
-    std::string name;
-    bool fromCondition;  // a constant column that a left-over condition added
-  };
+  static constexpr std::size_t kNone = ~std::size_t{0};
   // A condition of the body.
   struct Condition {
     std::size_t term = 0;
-    DataValue variable;  // the recorded variable, read as tablog reads it
-    std::string value;   // the operator and the value, such as >1000
+    RecordedCondition row;  // as tablog records it: row.variable is its variable
+    std::string value;      // the operator and the value, such as >1000
     std::string written;
     std::size_t offset = 0;      // of the variable in the line
     std::size_t operatorAt = 0;  // of the operator in the line
     bool reported = false;       // a finding already explains it
     bool usedUp = false;
+    // The condition on its right whose row, still standing, it repeats;
+    // kNone when it makes a row of its own.
+    std::size_t repeats = kNone;
     std::vector<std::size_t> passed = {};  // atoms that got its constant column
   };
   // The model of one body's evaluation.
   struct Body {
-    std::vector<BodyTerm> terms;                           // in the order tablog applies them
-    std::vector<std::string> variables;                    // every variable an atom names
-    std::vector<Condition> conditions;                     // recorded, in order
-    std::vector<std::size_t> assign;                       // recorded and not used up, in order
-    std::vector<Column> temp;                              // the running result's columns
-    bool tempEmpty = true;                                 // the running result has no rows
+    std::vector<BodyTerm> terms;                        // in the order tablog applies them
+    std::vector<std::string> variables;                 // every variable an atom names
+    std::vector<Condition> conditions;                  // recorded, in order
+    SortedTable assign = SortedTable("assign", "X,Y");  // tablog's: the conditions standing
+    RunningResult result;                               // the running result "temp"
+    bool keptNoColumn = false;  // its rows went with an atom that keeps no column
     std::unordered_map<std::string, std::string> dropped;  // variable: why its column goes
     std::vector<std::string> blankNames;  // arguments that blanks spoil, without them
     bool mixedUp = false;                 // an atom's columns were renamed wrongly
@@ -118,9 +128,19 @@ class RuleChecker {
   bool checkArgumentBlanks(const Piece& argument);
   bool checkRenames(const TableCatalog::Table& table, const std::vector<Piece>& arguments,
                     const std::vector<std::string>& header, const std::vector<bool>& renamed);
-  Pattern useConditions(Body& b, const BodyTerm& atom, const std::vector<Piece>& arguments);
+  Pattern useConditions(Body& b, const BodyTerm& atom, const std::vector<Piece>& arguments,
+                        const AtomStep& step);
+  void addComparisons(int t, const Pattern& pattern, std::size_t columns);
+  // The atom's result's columns, with what they tell the other checks.
+  std::vector<BodyColumn> atomColumns(Body& b, std::size_t i,
+                                      const std::vector<std::string>& header, const AtomStep& step);
+  // The conditions whose rows `rows` holds, among those standing, in the
+  // order recorded.
+  static std::vector<std::size_t> standing(const Body& b,
+                                           const std::vector<RecordedCondition>& rows);
   void usedUp(Body& b, Condition& c, const BodyTerm& atom);
-  void join(Body& b, std::vector<Column> columns, bool noRows, const BodyTerm& atom, bool leftmost);
+  void join(Body& b, std::vector<BodyColumn> columns, bool noRows, const BodyTerm& atom,
+            bool leftmost);
   void reportLeftOver(const Body& b, const Condition& c);
   void checkHead(const Body& b, int target);
 
@@ -132,6 +152,7 @@ class RuleChecker {
   // The head's written columns, when its table is new, and its offset.
   std::vector<Piece> headColumns_;
   std::size_t headAt_ = 0;
+  AtomObserver observe_;
 };
 
 }  // namespace tablog

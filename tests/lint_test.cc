@@ -105,6 +105,10 @@ const Case kCases[] = {
     {"T(A)\n1\nR(A)<-T(A),A>3,A<7\n", 3, 12, "shadowed-condition",
      "a condition further right on the same variable, A<7, comes first: tablog applies only that "
      "one and drops A>3"},
+    // "<2" finds the variables 0A and 1, which "assign" orders as numbers.
+    {"T(V)\n1\nR(<2)<-T(<2),0A<6,1>4\n", 3, 19, "shadowed-condition",
+     "a condition further left on the same variable, 0A<6, comes first: tablog applies only that "
+     "one and drops 1>4"},
     {"E(N,D,S)\n1,1,2\nD(D,F)\n1,9\nR(F,N)<-E(N,D,S),D(D,F),S>0\n", 5, 25, "misplaced-condition",
      "S>0 passes D(D,F), which has no S, on its way to E(N,D,S)"},
     {"P(A,B,C)\n1,2,3\nR(A)<-P(A,B)\n", 3, 12, "atom-arity",
@@ -117,6 +121,14 @@ const Case kCases[] = {
      "this atom shares the variables X,Y with the atoms on its right"},
     {"T(X)\n1\nU(Y)\n2\nR(X,Y)<-T(X),U(Y)\n", 5, 9, "no-shared-variable",
      "this atom shares no variable with the atoms on its right"},
+    // T(1) keeps no column, so it has no rows, and S(Y) starts afresh.
+    {"R(X)\n1\nS(Y)\n2\nT(A)\n1\nQ(X,Y)<-R(X),S(Y),T(1)\n", 7, 9, "no-shared-variable",
+     "this atom shares no variable with the atoms on its right: tablog joins rows only on a common "
+     "column, so when those atoms find rows the join gives none and the rule adds nothing"},
+    // The quote takes the comma: the pattern is the one field 'x,B.
+    {"T(A,B)\n1,2\nQ(B)<-T('x,B)\n", 3, 3, "head-unbound",
+     "the head's column B is not a column of the body's result (the atoms that name it keep no "
+     "column for it)"},
     {"T(A)\n1\nU(A)\n2\nT(X)<-U(A)\n", 5, 1, "head-existing",
      "\"T\" is an existing table (line 1) with the columns (A): tablog ignores the head's (X)"},
     {"T(A)\n1\nR<-T(A)\n", 3, 1, "bad-head", "head has no \"(\""},
@@ -149,6 +161,8 @@ TEST(LintTest, FineScriptsGiveNothing) {
       "T(A)\n2\n5\n8\nAbove3(A)<-T(A),A>3\nBetween(A)<-Above3(A),A<7\nAbove3(A)<-T(A),A>7\n",
       // Comparisons that agree with numbers on the values held.
       "E(S)\n0800\n1200\nR(S)<-E(S),S>1100\nQ(S)<-E(S),S<2000\n",
+      // A condition written twice is one row of conditions, used up once.
+      "T(A)\n5\nR(A)<-T(A),A>3,A>3\n",
   };
   for (const char* script : fine) EXPECT_EQ(Describe(lintScript(script)), "") << script;
 }
@@ -170,6 +184,9 @@ TEST(LintTest, ClaimsHoldInTablog) {
       {"T(A,B,C)\n1\n", "missing-fields", "T(A,B,C)\n1,NULL,NULL\n\n"},
       {"T(X)\n1\nU(Y)\n2\nR(X,Y)<-T(X),U(Y)\n", "no-shared-variable",
        "T(X)\n1\n\nU(Y)\n2\n\nR(X,Y)\n\n"},
+      {"R(X)\n1\nS(Y)\n2\nT(A)\n1\nQ(X,Y)<-R(X),S(Y),T(1)\n", "no-shared-variable",
+       "R(X)\n1\n\nS(Y)\n2\n\nT(A)\n1\n\nQ(X,Y)\n\n"},
+      {"T(A,B)\n1,2\nQ(B)<-T('x,B)\n", "head-unbound", "T(A,B)\n1,2\n\nQ(B)\n\n"},
   };
   fs::path dir = TempDir();
   for (const Claim& c : claims) {
