@@ -1,4 +1,4 @@
-// The decisions of RuleBody and RunningResult. Every question about values
+// The decisions of RuleBody and RunningColumns. Every question about values
 // (which recorded condition an argument finds, which wins, which columns a
 // pattern keeps, what a rename does) is put to the tables themselves, so
 // that the answers are the evaluator's by construction.
@@ -132,7 +132,7 @@ std::vector<BodyColumn> RuleBody::atomColumns(const std::vector<std::string>& co
   return result;
 }
 
-std::vector<std::string> RunningResult::take(std::vector<BodyColumn> atom, bool atomHasRows) {
+std::vector<std::string> RunningColumns::take(std::vector<BodyColumn> atom, bool atomHasRows) {
   if (!hasRows_) {
     hasRows_ = atomHasRows && !atom.empty();
     columns_ = std::move(atom);

@@ -13,7 +13,7 @@
 // which one wins, follows the table's row order and the matching rules of
 // values exactly, for the evaluator and the linter alike.
 //
-// RunningResult is the running result "temp" reduced to what the linter
+// RunningColumns is the running result "temp" reduced to what the linter
 // follows: its columns, and whether it has rows as far as names can tell.
 #ifndef TABLOG_EVAL_RULE_BODY_H_
 #define TABLOG_EVAL_RULE_BODY_H_
@@ -116,7 +116,7 @@ class RuleBody {
 // The running result "temp" of a body in names: its columns, and whether it
 // has rows. Names cannot tell whether two atoms' rows agree on a common
 // column; the running result takes them to.
-class RunningResult {
+class RunningColumns {
  public:
   const std::vector<BodyColumn>& columns() const { return columns_; }
   bool hasRows() const { return hasRows_; }

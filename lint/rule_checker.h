@@ -62,7 +62,7 @@ class RuleChecker {
   // among the body's terms (in scanBody's order), its result's columns and
   // the running result. Both are lent for the call only.
   using AtomObserver = std::function<void(std::size_t term, const std::vector<BodyColumn>& atom,
-                                          const RunningResult& running)>;
+                                          const RunningColumns& running)>;
   // Calls `observe` after each atom of the rules checked from now on.
   void observeAtoms(AtomObserver observe) { observe_ = std::move(observe); }
 
@@ -89,7 +89,7 @@ class RuleChecker {
     std::vector<std::string> variables;                 // every variable an atom names
     std::vector<Condition> conditions;                  // recorded, in order
     SortedTable assign = SortedTable("assign", "X,Y");  // tablog's: the conditions standing
-    RunningResult result;                               // the running result "temp"
+    RunningColumns result;                              // the running result "temp"
     bool keptNoColumn = false;  // its rows went with an atom that keeps no column
     std::unordered_map<std::string, std::string> dropped;  // variable: why its column goes
     std::vector<std::string> blankNames;  // arguments that blanks spoil, without them

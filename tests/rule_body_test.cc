@@ -162,7 +162,7 @@ std::vector<Seen> predicted(const Case& c) {
   RuleChecker checker(rules, catalog, findings, comparisons);
   std::vector<Seen> seen;
   checker.observeAtoms(
-      [&seen](std::size_t, const std::vector<BodyColumn>& atom, const RunningResult& running) {
+      [&seen](std::size_t, const std::vector<BodyColumn>& atom, const RunningColumns& running) {
         Names names;
         for (const BodyColumn& b : atom) names.push_back(b.name);
         seen.push_back({names, {}, false, running.hasRows()});
