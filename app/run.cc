@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "eval/evaluate_graph.h"
+#include "eval/script_reader.h"
 #include "eval/script_syntax.h"
 
 namespace tablog {
@@ -27,52 +28,6 @@ namespace {
 // too. Only a line split between two blocks is copied. Returns false when
 // the file cannot be read as a file; the lines read until then have been
 // handed over.
-// Opens the file at `path` for reading as a script: -1 when it cannot be
-// read as a file (missing, no permission, a directory).
-int openScript(const char* path) {
-  int fd = open(path, O_RDONLY | O_CLOEXEC);
-  if (fd < 0) return -1;
-  struct stat info;
-  if (fstat(fd, &info) != 0 || S_ISDIR(info.st_mode)) {
-    close(fd);
-    return -1;
-  }
-  return fd;
-}
-
-// Reads `fd` a block at a time and hands `visit` its lines as
-// forEachScriptLine hands those of the whole text: a line ends at a line
-// feed, a NUL cuts its line, the text after the last line feed is a line
-// too. Only a line split between two blocks is copied. Returns false when
-// a read fails; the lines read until then have been handed over.
-template <class Visit>
-bool readLines(int fd, Visit visit) {
-  auto emit = [&visit](std::string_view line) { visit(line.substr(0, line.find('\0'))); };
-  std::vector<char> block(std::size_t{1} << 16);
-  std::string partial;  // the start of a line that goes on in the next block
-  for (;;) {
-    ssize_t n = read(fd, block.data(), block.size());
-    if (n < 0 && errno == EINTR) continue;
-    if (n < 0) return false;
-    if (n == 0) break;
-    std::string_view data(block.data(), static_cast<std::size_t>(n));
-    std::size_t start = 0;
-    for (std::size_t end; (end = data.find('\n', start)) != std::string_view::npos;
-         start = end + 1) {
-      if (partial.empty()) {
-        emit(data.substr(start, end - start));
-      } else {
-        partial.append(data.substr(start, end - start));
-        emit(partial);
-        partial.clear();
-      }
-    }
-    partial.append(data.substr(start));
-  }
-  emit(partial);
-  return true;
-}
-
 bool writeAll(int fd, std::string_view data) {
   while (!data.empty()) {
     ssize_t n = write(fd, data.data(), data.size());
@@ -133,7 +88,7 @@ Ending evaluateInto(int scriptFd, int outputFd) {
   bool written;
   try {
     EvaluateGraph graph;
-    bool read = readLines(scriptFd, [&graph](std::string_view line) { graph.takeLine(line); });
+    bool read = readScript(scriptFd, [&graph](std::string_view line) { graph.takeLine(line); });
     close(std::exchange(scriptFd, -1));
     if (!read) {
       close(outputFd);

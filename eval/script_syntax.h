@@ -8,23 +8,57 @@
 #ifndef TABLOG_EVAL_SCRIPT_SYNTAX_H_
 #define TABLOG_EVAL_SCRIPT_SYNTAX_H_
 
+#include <string>
 #include <string_view>
 
 namespace tablog {
 
-// Calls visit(line) for each line of a script's text: the text split at
-// each line feed (not kept), each line cut at its first NUL character. A
-// text that ends with a line feed gives a last, empty line.
+// Cuts a script's text into lines, however the text arrives: whole, or a
+// block at a time as a file is read. A line ends at a line feed (not
+// kept) and is cut at its first NUL character; a carriage return is an
+// ordinary character; the text after the last line feed is a line too, so
+// a text that ends with a line feed gives a last, empty line. Only a line
+// split between two blocks is copied.
+class LineCutter {
+ public:
+  // Calls visit(line) for each line that `block` completes.
+  template <class Visit>
+  void take(std::string_view block, Visit visit) {
+    std::size_t start = 0;
+    for (std::size_t end; (end = block.find('\n', start)) != std::string_view::npos;
+         start = end + 1) {
+      if (partial_.empty()) {
+        emit(block.substr(start, end - start), visit);
+      } else {
+        partial_.append(block.substr(start, end - start));
+        emit(partial_, visit);
+        partial_.clear();
+      }
+    }
+    partial_.append(block.substr(start));
+  }
+  // Calls visit(line) for the last line, at the end of the text.
+  template <class Visit>
+  void finish(Visit visit) {
+    emit(partial_, visit);
+    partial_.clear();
+  }
+
+ private:
+  template <class Visit>
+  static void emit(std::string_view line, Visit& visit) {
+    visit(line.substr(0, line.find('\0')));
+  }
+
+  std::string partial_;  // the start of a line that goes on in the next block
+};
+
+// Calls visit(line) for each line of a script's whole text.
 template <class Visit>
 void forEachScriptLine(std::string_view text, Visit visit) {
-  std::size_t start = 0;
-  for (;;) {
-    std::size_t end = text.find('\n', start);
-    std::string_view line = text.substr(start, end == std::string_view::npos ? end : end - start);
-    visit(line.substr(0, line.find('\0')));
-    if (end == std::string_view::npos) return;
-    start = end + 1;
-  }
+  LineCutter cutter;
+  cutter.take(text, visit);
+  cutter.finish(visit);
 }
 
 enum class LineKind { kEmpty, kRule, kDeclaration, kData };

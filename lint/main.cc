@@ -2,34 +2,27 @@
 // lines of each script, one warning a line, as
 // SCRIPT:LINE:COLUMN: warning: MESSAGE [name]. Exits 0 when nothing was
 // found, 1 when a warning was printed, 2 when a script cannot be read.
-#include <fcntl.h>
-#include <sys/stat.h>
 #include <unistd.h>
 
-#include <cerrno>
 #include <iostream>
 #include <string>
 
+#include "eval/script_reader.h"
 #include "lint/lint.h"
 
 namespace {
 
-// Reads the whole file at `path`; false when it cannot be read as a file.
-bool readFile(const char* path, std::string& text) {
-  int fd = open(path, O_RDONLY | O_CLOEXEC);
+// The lines of the script at `path`, cut as tablog cuts them, joined again
+// by line feeds; false when it cannot be read as a file.
+bool readLines(const char* path, std::string& text) {
+  int fd = tablog::openScript(path);
   if (fd < 0) return false;
-  struct stat info;
-  bool ok = fstat(fd, &info) == 0 && !S_ISDIR(info.st_mode);
-  char chunk[1 << 16];
-  while (ok) {
-    ssize_t n = read(fd, chunk, sizeof chunk);
-    if (n < 0 && errno == EINTR) continue;
-    if (n <= 0) {
-      ok = n == 0;
-      break;
-    }
-    text.append(chunk, static_cast<std::size_t>(n));
-  }
+  bool first = true;
+  bool ok = tablog::readScript(fd, [&](std::string_view line) {
+    if (!first) text += '\n';
+    text.append(line);
+    first = false;
+  });
   close(fd);
   return ok;
 }
@@ -45,7 +38,7 @@ int main(int argc, char** argv) {
   std::string out;
   for (int i = 1; i < argc; ++i) {
     std::string text;
-    if (!readFile(argv[i], text)) {
+    if (!readLines(argv[i], text)) {
       std::cout << out << std::flush;
       out.clear();
       std::cerr << "tablog-lint: cannot read " << argv[i] << "\n";
