@@ -8,6 +8,8 @@
 #include <cassert>
 #include <memory>
 
+#include "rows/fields.h"
+
 namespace tablog {
 
 namespace {
@@ -75,14 +77,9 @@ RecordedCondition RuleBody::recorded(std::string_view variable, std::string_view
 
 AtomStep RuleBody::atom(std::string_view args) {
   AtomStep step;
-  step.fields.emplace_back();
-  for (char c : args) {
-    if (c == ',') {
-      step.fields.emplace_back();
-    } else {
-      step.fields.back() += c;
-    }
-  }
+  forEachField(args, Quotes::kIgnored, [&step](std::size_t, std::string_view a, std::size_t) {
+    step.fields.emplace_back(a);
+  });
   for (unsigned k = 0; k < step.fields.size(); ++k) {
     const std::string& a = step.fields[k];
     if (!a.empty() && a[0] >= '<' && a[0] <= 'Z') step.renames.emplace_back(k, a);

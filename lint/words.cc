@@ -4,6 +4,7 @@
 #include <cstdlib>
 
 #include "rows/data_value.h"
+#include "rows/fields.h"
 
 namespace tablog {
 
@@ -13,14 +14,11 @@ namespace {
 // last piece is not one.
 std::vector<Piece> split(std::string_view list, std::size_t offset, bool keepTrailing) {
   std::vector<Piece> out;
-  std::size_t start = 0;
-  for (std::size_t i = 0; i <= list.size(); ++i) {
-    if (i < list.size() && list[i] != ',') continue;
-    if (i < list.size() || i > start || keepTrailing) {
-      out.push_back({list.substr(start, i - start), offset + start});
+  forEachField(list, Quotes::kIgnored, [&](std::size_t, std::string_view piece, std::size_t at) {
+    if (!piece.empty() || at + piece.size() < list.size() || keepTrailing) {
+      out.push_back({piece, offset + at});
     }
-    start = i + 1;
-  }
+  });
   return out;
 }
 

@@ -13,6 +13,7 @@
 #include <new>
 #include <utility>
 
+#include "rows/fields.h"
 #include "tables/names_editor.h"
 #include "tables/projection.h"
 
@@ -78,16 +79,13 @@ void freeInAddressOrder(RowList& rows) {
 
 DataTable::DataTable(std::string name, std::string_view columnList)
     : name_(std::move(name)), columns_(SharedNames::make()) {
-  std::string current;
-  for (char c : columnList) {
-    if (c == ',') {
-      columns_->push_back(current);
-      current.clear();
-    } else {
-      current += c;
-    }
-  }
-  if (!current.empty()) columns_->push_back(current);
+  // Every comma ends a name; an empty last name is none.
+  forEachField(columnList, Quotes::kIgnored,
+               [this, &columnList](std::size_t, std::string_view name, std::size_t offset) {
+                 if (!name.empty() || offset + name.size() < columnList.size()) {
+                   columns_->emplace_back(name);
+                 }
+               });
 }
 
 DataTable::DataTable(const DataTable& source)

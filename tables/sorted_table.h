@@ -16,6 +16,7 @@
 #include <string_view>
 #include <vector>
 
+#include "rows/fields.h"
 #include "rows/text_pool.h"
 #include "tables/data_table.h"
 
@@ -101,24 +102,6 @@ class SortedTable : public DataTable {
   // adds it.
   std::unique_ptr<DataCol> rowFrom(const DataCol& row);
 };
-
-// Calls visit(k, field) for the fields 0, 1, ... of a row text: the text
-// split at the commas that stand outside single quotes. The quotes stay in
-// the fields; there is always at least one field.
-template <class Visit>
-void forEachField(std::string_view text, Visit visit) {
-  bool inside = false;
-  std::size_t start = 0, k = 0;
-  for (std::size_t i = 0; i < text.size(); ++i) {
-    if (text[i] == '\'') {
-      inside = !inside;
-    } else if (text[i] == ',' && !inside) {
-      visit(k++, text.substr(start, i - start));
-      start = i + 1;
-    }
-  }
-  visit(k, text.substr(start));
-}
 
 }  // namespace tablog
 
