@@ -12,10 +12,12 @@
 
 namespace {
 
-// The lines of the script at `path`, cut as tablog cuts them, joined again
-// by line feeds; false when it cannot be read as a file.
+// The lines of the script at `path` ("-": standard input), cut as tablog
+// cuts them, joined again by line feeds; false when it cannot be read as a
+// file.
 bool readLines(const char* path, std::string& text) {
-  int fd = tablog::openScript(path);
+  const bool standardInput = std::string_view(path) == "-";
+  int fd = standardInput ? STDIN_FILENO : tablog::openScript(path);
   if (fd < 0) return false;
   bool first = true;
   bool ok = tablog::readScript(fd, [&](std::string_view line) {
@@ -23,13 +25,26 @@ bool readLines(const char* path, std::string& text) {
     text.append(line);
     first = false;
   });
-  close(fd);
+  if (!standardInput) close(fd);
   return ok;
+}
+
+// Answers `--help` or `--version`; false for any other argument.
+bool answerOption(std::string_view option) {
+  if (option == "--help") {
+    std::cout << "usage: tablog-lint SCRIPT... (- for standard input; see tablog-lint(1))\n";
+  } else if (option == "--version") {
+    std::cout << "tablog-lint " TABLOG_VERSION "\n";
+  } else {
+    return false;
+  }
+  return true;
 }
 
 }  // namespace
 
 int main(int argc, char** argv) {
+  if (argc == 2 && answerOption(argv[1])) return 0;
   if (argc < 2) {
     std::cerr << "usage: tablog-lint SCRIPT...\n";
     return 2;

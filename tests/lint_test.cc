@@ -264,8 +264,9 @@ struct LintRun {
   std::string out, err;
 };
 
-LintRun RunLint(const fs::path& dir, const std::vector<std::string>& args) {
-  std::string command = std::string("'") + TABLOG_LINT_BINARY + "'";
+LintRun RunLint(const fs::path& dir, const std::vector<std::string>& args,
+                const std::string& input = "/dev/null") {
+  std::string command = std::string("'") + TABLOG_LINT_BINARY + "' <'" + input + "'";
   for (const std::string& a : args) command += " '" + a + "'";
   command += " >'" + (dir / "out.txt").string() + "' 2>'" + (dir / "err.txt").string() + "'";
   int raw = std::system(command.c_str());
@@ -305,6 +306,17 @@ TEST(LintTest, ExecutableExitsByWhatItFound) {
   run = RunLint(dir, {});
   EXPECT_EQ(run.status, 2);
   EXPECT_NE(run.err.find("usage"), std::string::npos);
+
+  // "-" reads standard input and names it so; the options answer alone.
+  run = RunLint(dir, {"-"}, warned);
+  EXPECT_EQ(run.status, 1);
+  EXPECT_EQ(run.out.rfind("-:1:1: warning: data line before any table declaration", 0), 0u);
+  run = RunLint(dir, {"--version"});
+  EXPECT_EQ(run.status, 0);
+  EXPECT_EQ(run.out, "tablog-lint " TABLOG_VERSION "\n");
+  run = RunLint(dir, {"--help"});
+  EXPECT_EQ(run.status, 0);
+  EXPECT_EQ(run.out.rfind("usage: tablog-lint", 0), 0u);
   fs::remove_all(dir);
 }
 
