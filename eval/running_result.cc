@@ -13,6 +13,9 @@
 #include <algorithm>
 #include <cassert>
 #include <cstdint>
+#include <memory>
+#include <string_view>
+#include <unordered_set>
 #include <utility>
 
 #include "tables/projection.h"
@@ -54,40 +57,92 @@ struct Partners {
   bool tooMany = false;  // the join would multiply its rows past the bound
 };
 
-Partners findPartners(const RowList& left, const RowList& right, const InPlacePlan& plan) {
+// Whether a row has a partner in an atom that adds no column, where every
+// partner gives the same row: one lookup per common column. The columns
+// with the fewest distinct values in a sample of the atom's rows are asked
+// first, and a column's index is made only when a row first needs it, so a
+// row that agrees on a column of a few departments never looks at names.
+class PartnerTest {
+ public:
+  PartnerTest(const RowList& right, const InPlacePlan& plan)
+      : right_(right), plan_(plan), index_(plan.common.size()) {
+    constexpr std::size_t kSample = 256;
+    std::vector<std::size_t> distinct(plan.common.size());
+    const std::size_t step = std::max<std::size_t>(1, right.size() / kSample);
+    for (std::size_t c = 0; c < plan.common.size(); ++c) {
+      std::unordered_set<std::string_view> seen;
+      for (std::size_t s = 0; s < right.size(); s += step) {
+        seen.insert(right[s]->at(plan.commonThere[c]).text());
+      }
+      distinct[c] = seen.size();
+      order_.push_back(c);
+    }
+    std::stable_sort(order_.begin(), order_.end(),
+                     [&](std::size_t a, std::size_t b) { return distinct[a] < distinct[b]; });
+  }
+
+  bool operator()(const DataCol& r) {
+    for (std::size_t c : order_) {
+      if (index_[c] == nullptr) {
+        const int there = plan_.commonThere[c];
+        index_[c] = std::make_unique<ValueIndex>(
+            1, right_.size(),
+            [&](std::uint32_t s, std::size_t) -> const DataValue& { return right_[s]->at(there); });
+      }
+      if (index_[c]->contains(0, r.at(plan_.common[c]))) return true;
+    }
+    return false;
+  }
+
+ private:
+  const RowList& right_;
+  const InPlacePlan& plan_;
+  std::vector<std::size_t> order_;                  // common columns, fewest values first
+  std::vector<std::unique_ptr<ValueIndex>> index_;  // per common column, once made
+};
+
+// Notes in `found` that row i of `rows` running rows has had its partners
+// found; false when the join would multiply its rows past the bound.
+bool notePartners(Partners& found, std::size_t i, std::size_t rows) {
   // A join that multiplies its rows is left to the join that settles them
   // as it goes.
   constexpr std::size_t kMostInPlace = std::size_t{1} << 16;
+  if (found.ends.empty() && found.rows.size() != i + 1) {
+    found.ends.resize(rows);
+    for (std::size_t j = 0; j < i; ++j) found.ends[j] = static_cast<std::uint32_t>(j + 1);
+  }
+  if (!found.ends.empty()) found.ends[i] = static_cast<std::uint32_t>(found.rows.size());
+  found.tooMany = found.rows.size() > kMostInPlace + 4 * rows;
+  return !found.tooMany;
+}
+
+Partners findPartners(const RowList& left, const RowList& right, const InPlacePlan& plan) {
   Partners found;
   if (plan.common.empty() || left.empty() || right.empty()) return found;
+  found.rows.reserve(left.size());
+  if (plan.atomOwn.empty()) {
+    PartnerTest hasPartner(right, plan);
+    for (std::size_t i = 0; i < left.size(); ++i) {
+      if (hasPartner(*left[i])) found.rows.push_back(0);
+      if (!notePartners(found, i, left.size())) break;
+    }
+    return found;
+  }
   const std::size_t common = plan.common.size();
   const ValueIndex byValue(common, right.size(),
                            [&](std::uint32_t s, std::size_t c) -> const DataValue& {
                              return right[s]->at(plan.commonThere[c]);
                            });
   std::vector<std::uint32_t> matches;
-  found.rows.reserve(left.size());
   for (std::size_t i = 0; i < left.size(); ++i) {
     const DataCol& r = *left[i];
-    auto valueOf = [&](std::size_t c) -> const DataValue& { return r.at(plan.common[c]); };
-    if (plan.atomOwn.empty()) {
-      // Every partner gives the same row: whether there is one is enough.
-      if (hasPartner(byValue, common, valueOf)) found.rows.push_back(0);
-    } else {
-      probeRow(byValue, common, valueOf, matches);
-      for (std::size_t k = 0; k < matches.size(); ++k) {
-        if (k == 0 || matches[k] != matches[k - 1]) found.rows.push_back(matches[k]);
-      }
+    probeRow(
+        byValue, common, [&](std::size_t c) -> const DataValue& { return r.at(plan.common[c]); },
+        matches);
+    for (std::size_t k = 0; k < matches.size(); ++k) {
+      if (k == 0 || matches[k] != matches[k - 1]) found.rows.push_back(matches[k]);
     }
-    if (found.ends.empty() && found.rows.size() != i + 1) {
-      found.ends.resize(left.size());
-      for (std::size_t j = 0; j < i; ++j) found.ends[j] = static_cast<std::uint32_t>(j + 1);
-    }
-    if (!found.ends.empty()) found.ends[i] = static_cast<std::uint32_t>(found.rows.size());
-    if (found.rows.size() > kMostInPlace + 4 * left.size()) {
-      found.tooMany = true;
-      return found;
-    }
+    if (!notePartners(found, i, left.size())) break;
   }
   return found;
 }
