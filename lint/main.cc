@@ -2,12 +2,14 @@
 // lines of each script, one warning a line, as
 // SCRIPT:LINE:COLUMN: warning: MESSAGE [name]. Exits 0 when nothing was
 // found, 1 when a warning was printed, 2 when a script cannot be read.
+// tablog-lint --graph SCRIPT prints the script's graph (lint/graph.h).
 #include <unistd.h>
 
 #include <iostream>
 #include <string>
 
 #include "eval/script_reader.h"
+#include "lint/graph.h"
 #include "lint/lint.h"
 
 namespace {
@@ -32,7 +34,8 @@ bool readLines(const char* path, std::string& text) {
 // Answers `--help` or `--version`; false for any other argument.
 bool answerOption(std::string_view option) {
   if (option == "--help") {
-    std::cout << "usage: tablog-lint SCRIPT... (- for standard input; see tablog-lint(1))\n";
+    std::cout << "usage: tablog-lint SCRIPT... | --graph SCRIPT (- for standard input; see "
+                 "tablog-lint(1))\n";
   } else if (option == "--version") {
     std::cout << "tablog-lint " TABLOG_VERSION "\n";
   } else {
@@ -45,6 +48,15 @@ bool answerOption(std::string_view option) {
 
 int main(int argc, char** argv) {
   if (argc == 2 && answerOption(argv[1])) return 0;
+  if (argc == 3 && std::string_view(argv[1]) == "--graph") {
+    std::string text;
+    if (!readLines(argv[2], text)) {
+      std::cerr << "tablog-lint: cannot read " << argv[2] << "\n";
+      return 2;
+    }
+    std::cout << tablog::scriptGraph(text) << std::flush;
+    return 0;
+  }
   if (argc < 2) {
     std::cerr << "usage: tablog-lint SCRIPT...\n";
     return 2;
