@@ -107,6 +107,7 @@ class ScriptChecker {
     const TableCatalog::Table& table = tables_.at(current);
     const std::vector<std::string>& columns = table.columns;
     if (columns.empty()) return;  // said at the declaration
+    checkApostrophe(number, line);
     std::size_t count = 0, extraAt = 0;
     forEachField(line, [&](std::size_t k, std::string_view field) {
       count = k + 1;
@@ -123,6 +124,23 @@ class ScriptChecker {
     } else {
       std::vector<std::string> missing(columns.begin() + static_cast<long>(count), columns.end());
       add(number, line.size(), "missing-fields", start + "fills " + joined(missing) + " with NULL");
+    }
+  }
+
+  // A single quote between two letters, as in 'O'Brien': tablog
+  // pairs every quote of the line, so the value's quotes end there and
+  // the commas after it, up to the next quote, belong to values.
+  void checkApostrophe(int number, std::string_view line) {
+    auto apart = [](char c) { return c == ',' || c == '\'' || isBlank(c); };
+    for (std::size_t i = 1; i + 1 < line.size(); ++i) {
+      if (line[i] != '\'' || apart(line[i - 1]) || apart(line[i + 1])) continue;
+      std::size_t count = 0;
+      forEachField(line, [&count](std::size_t k, std::string_view) { count = k + 1; });
+      add(number, i, "apostrophe",
+          "single quote inside a value: tablog pairs the quotes of the line, so this one ends "
+          "or starts a quoted stretch, and the line gives " +
+              counted(count, "value") + "; tablog has no way to write a quote inside a value");
+      return;
     }
   }
 

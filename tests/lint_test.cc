@@ -63,6 +63,9 @@ const Case kCases[] = {
      "data line has 3 values but table T has 2 columns: tablog drops the values from the 3rd"},
     {"T(A,B,C)\n1\n", 2, 2, "missing-fields",
      "data line has 1 value but table T has 3 columns: tablog fills B,C with NULL"},
+    {"T(A)\n'O'Brien'\n", 2, 3, "apostrophe",
+     "single quote inside a value: tablog pairs the quotes of the line, so this one ends or "
+     "starts a quoted stretch, and the line gives 1 value"},
     {"T(A,B\n", 1, 6, "bad-declaration", "no \")\" closes the column list"},
     {"(A,B)\n", 1, 1, "bad-declaration", "no table name before \"(\""},
     {"T(A)\n'Smith (Jr)'\n", 2, 8, "bad-declaration",
