@@ -17,12 +17,14 @@
 #include "tables/row_order.h"
 
 #include <algorithm>
-#include <array>
 #include <cassert>
 #include <cstdint>
+#include <span>
 #include <string_view>
 #include <utility>
 #include <vector>
+
+#include "tables/radix_sort.h"
 
 namespace tablog {
 
@@ -254,29 +256,9 @@ class Leveller {
     }
   }
 
-  // Sorts e_[s, t) by key, stably: a byte at a time from the lowest, each
-  // a counting pass, skipping the bytes that every key shares. Keys in
-  // order already cost one look and no room.
+  // Sorts e_[s, t) by key, stably, a byte at a time (tables/radix_sort.h).
   void radixByKey(std::uint32_t s, std::uint32_t t) {
-    const std::size_t n = t - s;
-    bool inOrder = true;
-    for (std::uint32_t i = s + 1; i < t && inOrder; ++i) inOrder = e_[i - 1].key <= e_[i].key;
-    if (inOrder) return;
-    std::array<std::array<std::uint32_t, 256>, 8> count{};
-    for (std::uint32_t i = s; i < t; ++i) {
-      for (std::size_t b = 0; b < 8; ++b) ++count[b][(e_[i].key >> (8 * b)) & 0xFF];
-    }
-    buffer_.resize(n);
-    Entry* from = e_.data() + s;
-    Entry* to = buffer_.data();
-    for (std::size_t b = 0; b < 8; ++b) {
-      if (count[b][(from[0].key >> (8 * b)) & 0xFF] == n) continue;
-      std::uint32_t sum = 0;
-      for (std::uint32_t& c : count[b]) sum += std::exchange(c, sum);
-      for (std::size_t i = 0; i < n; ++i) to[count[b][(from[i].key >> (8 * b)) & 0xFF]++] = from[i];
-      std::swap(from, to);
-    }
-    if (from != e_.data() + s) std::copy(from, from + n, e_.data() + s);
+    radixSort<8>(std::span(e_).subspan(s, t - s), buffer_, [](const Entry& x) { return x.key; });
   }
 
   // Hands each run of entries with equal values (as `same` tells) that
