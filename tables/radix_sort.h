@@ -1,12 +1,14 @@
 // radixSort: the program's one radix sort, under the settling of row
 // lists (entries by their 8-byte keys, eight bits at a time, in
-// tables/row_order.cc). It sorts stably by a 64-bit key, a digit at a time
-// from the lowest. Keys already in order cost one look and no buffer.
-// Otherwise one pass finds the bits in which keys differ, one more counts
-// the values of every digit in which they do, and each such digit takes
-// one pass that moves the items between the caller's storage and one
-// buffer; a digit that every key shares takes no pass at all (a number's
-// upper four bytes, the first letter that texts share).
+// tables/row_order.cc) and the freeing of large row lists in address order
+// (eleven bits at a time, freeInAddressOrder in tables/row_order.h). It
+// sorts stably by a 64-bit key, a digit at a time from the lowest. Keys
+// already in order cost one look and no buffer. Otherwise one pass finds
+// the bits in which keys differ, one more counts the values of every digit
+// in which they do, and each such digit takes one pass that moves the items
+// between the caller's storage and one buffer; a digit that every key
+// shares takes no pass at all (the high bits of rows' addresses, the upper
+// four bytes of a number's key, a first letter that texts share).
 #ifndef TABLOG_TABLES_RADIX_SORT_H_
 #define TABLOG_TABLES_RADIX_SORT_H_
 
@@ -112,6 +114,18 @@ void radixSort(std::span<T> items, std::vector<T>& buffer, KeyOf keyOf) {
   if (buffer.size() < items.size()) buffer.resize(items.size());
   if (radix_sort_internal::sortByDigits<kDigitBits>(items, buffer.data(), keyOf)) {
     std::move(buffer.begin(), buffer.begin() + items.size(), items.begin());
+  }
+}
+
+// The same for a whole vector, but a sort that ends in the buffer
+// exchanges the two vectors' storage instead of moving the items back: the
+// buffer is made exactly as long as `items`.
+template <int kDigitBits, class T, class KeyOf>
+void radixSort(std::vector<T>& items, std::vector<T>& buffer, KeyOf keyOf) {
+  if (radix_sort_internal::keysInOrder(std::span(items), keyOf)) return;
+  buffer.resize(items.size());
+  if (radix_sort_internal::sortByDigits<kDigitBits>(std::span(items), buffer.data(), keyOf)) {
+    items.swap(buffer);
   }
 }
 

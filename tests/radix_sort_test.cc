@@ -1,7 +1,7 @@
 // The radix sort against std::stable_sort: keys of several shapes (shared
 // high, low or middle digits, few distinct keys, in order already), digit
 // widths from 1 to 12 bits, lists of 0 to a few thousand items, sorted as a
-// range of a longer list and as a list of move-only items.
+// range of a longer list and as a whole list of move-only items.
 #include "tables/radix_sort.h"
 
 #include <gtest/gtest.h>
@@ -52,11 +52,10 @@ void checkWidth(std::mt19937_64& rng) {
       std::stable_sort(expected.begin() + 2, expected.end() - 2, byKey);
       radixSort<kBits>(std::span(list).subspan(2, n), buffer, [](const Item& x) { return x.key; });
       ASSERT_EQ(expected, list) << kBits << " bits, " << n << " items, shape " << shape;
-      // Move-only items, their buffer too short at first.
+      // A whole list of move-only items, its buffer too short at first.
       std::vector<std::unique_ptr<Item>> owned, spare(n / 2);
       for (std::size_t i = 2; i < n + 2; ++i) owned.push_back(std::make_unique<Item>(before[i]));
-      radixSort<kBits>(std::span(owned), spare,
-                       [](const std::unique_ptr<Item>& x) { return x->key; });
+      radixSort<kBits>(owned, spare, [](const std::unique_ptr<Item>& x) { return x->key; });
       for (std::size_t i = 0; i < n; ++i) {
         ASSERT_EQ(expected[i + 2], *owned[i]) << kBits << " bits, " << n << " owned items";
       }
