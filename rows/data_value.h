@@ -6,6 +6,7 @@
 
 #include <cstdint>
 #include <cstring>
+#include <functional>
 #include <string>
 #include <string_view>
 
@@ -96,6 +97,13 @@ class DataValue {
   }
   // The atoi reading of the text (see readNumber); meaningful for Plain.
   std::int32_t number() const { return readNumber(text()); }
+
+  // The hash of a value of kind `kind` and text `text`: equal values
+  // (see equals) hash alike.
+  static std::uint64_t hashOf(ValueKind kind, std::string_view text) {
+    return std::hash<std::string_view>()(text) * 3 + kind;
+  }
+  std::uint64_t hash() const { return hashOf(kind(), text()); }
 
   // Same text and same kind.
   bool equals(const DataValue& other) const {

@@ -3,16 +3,18 @@
 // every row that holds it shares its block. Short texts live in their
 // values anyway. A column whose long texts mostly differ (names, remarks)
 // stops being pooled: looking them up would cost more than sharing saves.
+// A column's pooled values lie in a HashSlots table (rows/hash_slots.h);
+// what is the pool's own is when to give a column up.
 #ifndef TABLOG_ROWS_TEXT_POOL_H_
 #define TABLOG_ROWS_TEXT_POOL_H_
 
 #include <cstddef>
 #include <cstdint>
-#include <functional>
 #include <string_view>
 #include <vector>
 
 #include "rows/data_value.h"
+#include "rows/hash_slots.h"
 
 namespace tablog {
 
@@ -33,15 +35,17 @@ class TextPool {
       v.setLiteral(literal);
       return;
     }
-    std::uint64_t hash = (std::hash<std::string_view>()(text) * 3 + kind) | 1;  // 0: empty slot
-    std::size_t slot = find(c, text, kind, hash);
+    if (c.pooled.slotCount() == 0) c.pooled = HashSlots<DataValue>(kFirstRoom);
+    const std::uint64_t hash = DataValue::hashOf(kind, text);
+    auto& slot = c.pooled.find(
+        hash, [kind, text](const DataValue& p) { return p.kind() == kind && p.text() == text; });
     ++c.lookups;
-    if (c.hashes.empty() || c.hashes[slot] == 0) {
-      v.setLiteral(literal);
-      enter(c, v, hash);
-    } else {
+    if (slot.filled()) {
       ++c.hits;
-      v = c.values[slot];
+      v = slot.entry;
+    } else {
+      v.setLiteral(literal);
+      c.pooled.fill(slot, hash, v);
     }
     // Every doubling of the lookups, from a few thousand on, asks whether
     // at least half of them found their text.
@@ -53,52 +57,15 @@ class TextPool {
 
  private:
   static constexpr std::size_t kShortest = 10;  // longer texts leave their values
+  static constexpr std::size_t kFirstRoom = 32;
   static constexpr std::size_t kJudgedFrom = 4096;
 
   struct Column {
-    std::vector<std::uint64_t> hashes;  // a power of two of slots, 0 for an empty one
-    std::vector<DataValue> values;
-    std::size_t used = 0;
+    HashSlots<DataValue> pooled;  // no slots until the column's first long text
     std::size_t lookups = 0;
     std::size_t hits = 0;
     bool off = false;
   };
-
-  // The slot holding the value of `text` and `kind`, else the empty slot
-  // where it would go; 0 when there are no slots yet.
-  static std::size_t find(const Column& c, std::string_view text, ValueKind kind,
-                          std::uint64_t hash) {
-    if (c.hashes.empty()) return 0;
-    std::size_t mask = c.hashes.size() - 1;
-    std::size_t i = hash & mask;
-    while (c.hashes[i] != 0 &&
-           (c.hashes[i] != hash || c.values[i].kind() != kind || c.values[i].text() != text)) {
-      i = (i + 1) & mask;
-    }
-    return i;
-  }
-  static void enter(Column& c, const DataValue& v, std::uint64_t hash) {
-    if (2 * (c.used + 1) > c.hashes.size()) {
-      Column grown;
-      grown.hashes.assign(c.hashes.empty() ? 64 : 2 * c.hashes.size(), 0);
-      grown.values.resize(grown.hashes.size());
-      for (std::size_t i = 0; i < c.hashes.size(); ++i) {
-        if (c.hashes[i] != 0) place(grown, c.values[i], c.hashes[i]);
-      }
-      grown.lookups = c.lookups;
-      grown.hits = c.hits;
-      c = std::move(grown);
-    }
-    place(c, v, hash);
-  }
-  static void place(Column& c, const DataValue& v, std::uint64_t hash) {
-    std::size_t mask = c.hashes.size() - 1;
-    std::size_t i = hash & mask;
-    while (c.hashes[i] != 0) i = (i + 1) & mask;
-    c.hashes[i] = hash;
-    c.values[i] = v;
-    ++c.used;
-  }
 
   std::vector<Column> columns_;
 };

@@ -16,6 +16,7 @@
 #include "rows/fields.h"
 #include "tables/names_editor.h"
 #include "tables/projection.h"
+#include "tables/row_order.h"
 
 namespace tablog {
 
@@ -24,55 +25,6 @@ namespace {
 int firstIndex(const Names& names, std::string_view name) {
   auto it = std::find(names.begin(), names.end(), name);
   return it == names.end() ? -1 : static_cast<int>(it - names.begin());
-}
-
-// Frees the rows of `rows` in address order, for lists whose rows lie
-// scattered: a radix sort on the addresses, eleven bits at a time, passing
-// over the digits that all rows share. A digit of eleven bits keeps the
-// places each pass writes to within the caches, where sixteen scatter
-// writes over the whole buffer once it outgrows them. It goes back and
-// forth between the list itself and one buffer; without memory for that,
-// the rows go in list order.
-void freeInAddressOrder(RowList& rows) {
-  constexpr int kDigitBits = 11;
-  std::vector<DataCol*> buffer;
-  std::vector<std::uint32_t> count;
-  try {
-    buffer.resize(rows.size());
-    count.resize(std::size_t{1} << kDigitBits);
-  } catch (const std::bad_alloc&) {
-    return;
-  }
-  auto address = [](const DataCol* p) { return reinterpret_cast<std::uintptr_t>(p); };
-  std::uintptr_t differ = 0;
-  for (const auto& row : rows) differ |= address(row.get()) ^ address(rows[0].get());
-  bool inList = true;  // where the rows are: in `rows`, or in `buffer`
-  constexpr std::uintptr_t kMask = (std::uintptr_t{1} << kDigitBits) - 1;
-  for (int shift = 0; shift < 64; shift += kDigitBits) {
-    if (((differ >> shift) & kMask) == 0) continue;
-    auto digit = [shift](std::uintptr_t a) { return (a >> shift) & kMask; };
-    std::fill(count.begin(), count.end(), 0);
-    for (std::size_t i = 0; i < rows.size(); ++i) {
-      ++count[digit(address(inList ? rows[i].get() : buffer[i]))];
-    }
-    std::uint32_t sum = 0;
-    for (std::uint32_t& c : count) sum += std::exchange(c, sum);
-    for (std::size_t i = 0; i < rows.size(); ++i) {
-      if (inList) {
-        std::uint32_t& at = count[digit(address(rows[i].get()))];
-        buffer[at++] = rows[i].release();
-      } else {
-        rows[count[digit(address(buffer[i]))]++].reset(buffer[i]);
-      }
-    }
-    inList = !inList;
-  }
-  if (inList) {
-    for (auto& row : rows) row.reset();
-  } else {
-    RowList().swap(rows);
-    for (DataCol* row : buffer) delete row;
-  }
 }
 
 }  // namespace

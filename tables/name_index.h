@@ -1,20 +1,23 @@
 // NameIndex: the first position of each name of a list of column names.
 // Wide tables (the running result of a rule of many atoms has a column per
 // variable) find their columns by name through it: a short list is
-// searched directly, a long one through a hash table of positions, so that
-// finding every column of a table costs time linear in its width. The
-// index holds the list it indexes; names appended to that list later are
-// taken in by catchUp, so a list that grows need not be indexed again.
+// searched directly, a long one through a hash table of first positions
+// (rows/hash_slots.h), so that finding every column of a table costs time
+// linear in its width. The index holds the list it indexes; names appended
+// to that list later are taken in by catchUp, so a list that grows need not
+// be indexed again.
 #ifndef TABLOG_TABLES_NAME_INDEX_H_
 #define TABLOG_TABLES_NAME_INDEX_H_
 
 #include <cassert>
 #include <cstddef>
+#include <cstdint>
 #include <functional>
 #include <string_view>
 #include <utility>
 #include <vector>
 
+#include "rows/hash_slots.h"
 #include "rows/shared_names.h"
 
 namespace tablog {
@@ -34,9 +37,9 @@ class NameIndex {
   void catchUp() {
     const Names& names = *names_;
     assert(first_.size() <= names.size());
-    if (names.size() > kSearched && 2 * names.size() > slots_.size()) grow();
+    if (!hashed() && names.size() > kSearched) startHashing();
     for (std::size_t p = first_.size(); p < names.size(); ++p) {
-      int first = slots_.empty() ? search(names[p], p + 1) : enter(names[p], static_cast<int>(p));
+      int first = hashed() ? enter(names[p], static_cast<int>(p)) : search(names[p], p + 1);
       if (first != static_cast<int>(p)) ++repeats_;
       first_.push_back(first);
     }
@@ -44,8 +47,9 @@ class NameIndex {
 
   // Position of the first entry equal to `name`, or -1.
   int find(std::string_view name) const {
-    return slots_.empty() ? search(name, first_.size())
-                          : slots_[slotOf(name, hashOf(name))].position;
+    if (!hashed()) return search(name, first_.size());
+    const auto& slot = slots_.find(hashOf(name), Named{*this, name});
+    return slot.filled() ? slot.entry : -1;
   }
   // The first position of the name at position `p`.
   // REQUIRES: 0 <= p < the number of entries indexed.
@@ -58,13 +62,16 @@ class NameIndex {
 
  private:
   static constexpr std::size_t kSearched = 16;
-  struct Slot {
-    std::size_t hash;
-    int position;  // -1 for an empty slot
-  };
 
-  static std::size_t hashOf(std::string_view name) { return std::hash<std::string_view>()(name); }
+  static std::uint64_t hashOf(std::string_view name) { return std::hash<std::string_view>()(name); }
   const std::string& at(int p) const { return (*names_)[static_cast<std::size_t>(p)]; }
+  // Whether a slot's first position holds `name`.
+  struct Named {
+    const NameIndex& index;
+    std::string_view name;
+    bool operator()(int p) const { return index.at(p) == name; }
+  };
+  bool hashed() const { return slots_.slotCount() > 0; }
 
   // The first of the entries before `end` equal to `name`, or -1.
   int search(std::string_view name, std::size_t end) const {
@@ -73,28 +80,20 @@ class NameIndex {
     }
     return -1;
   }
-  // The slot holding `name`, else the empty slot where it would go.
-  std::size_t slotOf(std::string_view name, std::size_t hash) const {
-    std::size_t s = hash & (slots_.size() - 1);
-    while (slots_[s].position >= 0 && (slots_[s].hash != hash || at(slots_[s].position) != name)) {
-      s = (s + 1) & (slots_.size() - 1);
-    }
-    return s;
-  }
   // Enters position `p` of `name` unless an earlier entry has the name;
   // returns the first position of the name.
   int enter(std::string_view name, int p) {
-    std::size_t hash = hashOf(name);
-    Slot& slot = slots_[slotOf(name, hash)];
-    if (slot.position < 0) slot = Slot{hash, p};
-    return slot.position;
+    const std::uint64_t hash = hashOf(name);
+    auto& slot = slots_.find(hash, Named{*this, name});
+    if (slot.filled()) return slot.entry;
+    slots_.fill(slot, hash, p);
+    return p;
   }
-  // A table of at least four slots per name, so that it stays at most half
-  // full while the list doubles.
-  void grow() {
-    std::size_t size = 1;
-    while (size < 4 * names_->size()) size *= 2;
-    slots_.assign(size, Slot{0, -1});
+  // Moves from searching to hashing: room for twice the names of the list,
+  // so that it need not grow while the list doubles, and the first
+  // positions indexed so far entered.
+  void startHashing() {
+    slots_ = HashSlots<int>(2 * names_->size());
     for (std::size_t p = 0; p < first_.size(); ++p) {
       if (first_[p] == static_cast<int>(p)) enter(at(static_cast<int>(p)), static_cast<int>(p));
     }
@@ -102,7 +101,7 @@ class NameIndex {
 
   SharedNames names_;
   std::vector<int> first_;  // per indexed entry, the first position of its name
-  std::vector<Slot> slots_;
+  HashSlots<int> slots_;    // the first positions by name; no slots while searched
   std::size_t repeats_ = 0;
 };
 

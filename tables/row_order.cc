@@ -17,12 +17,16 @@
 #include "tables/row_order.h"
 
 #include <algorithm>
-#include <array>
 #include <cassert>
 #include <cstdint>
+#include <memory>
+#include <new>
+#include <span>
 #include <string_view>
 #include <utility>
 #include <vector>
+
+#include "tables/radix_sort.h"
 
 namespace tablog {
 
@@ -254,29 +258,9 @@ class Leveller {
     }
   }
 
-  // Sorts e_[s, t) by key, stably: a byte at a time from the lowest, each
-  // a counting pass, skipping the bytes that every key shares. Keys in
-  // order already cost one look and no room.
+  // Sorts e_[s, t) by key, stably, a byte at a time (tables/radix_sort.h).
   void radixByKey(std::uint32_t s, std::uint32_t t) {
-    const std::size_t n = t - s;
-    bool inOrder = true;
-    for (std::uint32_t i = s + 1; i < t && inOrder; ++i) inOrder = e_[i - 1].key <= e_[i].key;
-    if (inOrder) return;
-    std::array<std::array<std::uint32_t, 256>, 8> count{};
-    for (std::uint32_t i = s; i < t; ++i) {
-      for (std::size_t b = 0; b < 8; ++b) ++count[b][(e_[i].key >> (8 * b)) & 0xFF];
-    }
-    buffer_.resize(n);
-    Entry* from = e_.data() + s;
-    Entry* to = buffer_.data();
-    for (std::size_t b = 0; b < 8; ++b) {
-      if (count[b][(from[0].key >> (8 * b)) & 0xFF] == n) continue;
-      std::uint32_t sum = 0;
-      for (std::uint32_t& c : count[b]) sum += std::exchange(c, sum);
-      for (std::size_t i = 0; i < n; ++i) to[count[b][(from[i].key >> (8 * b)) & 0xFF]++] = from[i];
-      std::swap(from, to);
-    }
-    if (from != e_.data() + s) std::copy(from, from + n, e_.data() + s);
+    radixSort<8>(std::span(e_).subspan(s, t - s), buffer_, [](const Entry& x) { return x.key; });
   }
 
   // Hands each run of entries with equal values (as `same` tells) that
@@ -418,6 +402,23 @@ bool isSettled(const RowList& rows) {
     if (rows[i - 1]->greaterThan(*rows[i]) || rows[i - 1]->equals(*rows[i])) return false;
   }
   return true;
+}
+
+// Addresses go eleven bits at a time: the 2,048 places that a pass writes
+// to stay within the caches, where digits of sixteen bits scatter writes
+// over the whole buffer once it outgrows them (bench/README.md).
+void freeInAddressOrder(RowList& rows) {
+  constexpr int kDigitBits = 11;
+  std::vector<std::unique_ptr<DataCol>> buffer;
+  try {
+    radixSort<kDigitBits>(rows, buffer, [](const std::unique_ptr<DataCol>& row) {
+      return static_cast<std::uint64_t>(reinterpret_cast<std::uintptr_t>(row.get()));
+    });
+  } catch (const std::bad_alloc&) {
+    // No room for the buffer: the rows go in list order.
+  }
+  for (auto& row : rows) row.reset();
+  rows.clear();
 }
 
 }  // namespace tablog

@@ -3,8 +3,9 @@
 // each value to its first row, and for every row the next row of the same
 // value: a value's rows come out in table order, which is what keeps a
 // join's rows in the order of the literal nested loops. Rows are numbered
-// by their place in the table. A slot keeps the value's hash, so a lookup
-// touches a value's text only when the hashes agree.
+// by their place in the table. The tables are HashSlots (rows/hash_slots.h),
+// which keep each value's hash, so a lookup touches a value's text only
+// when the hashes agree.
 #ifndef TABLOG_TABLES_VALUE_INDEX_H_
 #define TABLOG_TABLES_VALUE_INDEX_H_
 
@@ -12,11 +13,10 @@
 #include <cassert>
 #include <cstddef>
 #include <cstdint>
-#include <functional>
-#include <string_view>
 #include <vector>
 
 #include "rows/data_value.h"
+#include "rows/hash_slots.h"
 
 namespace tablog {
 
@@ -27,79 +27,56 @@ class ValueIndex {
   // index lives, and rows < 2^32 - 1.
   template <class ValueAt>
   ValueIndex(std::size_t columns, std::size_t rows, ValueAt valueAt)
-      : rows_(rows), columns_(columns), next_(columns * rows, kNone) {
+      : rows_(rows), next_(columns * rows, kNone) {
     assert(rows < kNone);
+    columns_.reserve(columns);
     for (std::size_t c = 0; c < columns; ++c) {
-      Column& column = columns_[c];
-      column.slots.assign(16, Slot{});
+      HashSlots<First>& column = columns_.emplace_back(kFirstRoom);
       for (std::uint32_t s = static_cast<std::uint32_t>(rows); s-- > 0;) {
         const DataValue& v = valueAt(s, c);
-        std::size_t hash = hashOf(v);
-        Slot& slot = column.slots[find(column, v, hash)];
-        if (slot.value != nullptr) {
-          next_[c * rows_ + s] = slot.first;
-          slot.first = s;
-          continue;
+        const std::uint64_t hash = v.hash();
+        auto& slot = column.find(hash, Holding{v});
+        if (slot.filled()) {
+          next_[c * rows_ + s] = slot.entry.row;
+          slot.entry.row = s;
+        } else {
+          column.fill(slot, hash, First{&v, s});
         }
-        slot = Slot{&v, hash, s};
-        if (2 * ++column.used > column.slots.size()) grow(column);
       }
     }
   }
 
   // Appends the rows whose value at column c equals `v`, in row order.
   void appendMatches(std::size_t c, const DataValue& v, std::vector<std::uint32_t>& out) const {
-    const Slot& slot = columns_[c].slots[find(columns_[c], v, hashOf(v))];
-    if (slot.value == nullptr) return;
-    for (std::uint32_t s = slot.first; s != kNone; s = next_[c * rows_ + s]) out.push_back(s);
+    const auto& slot = columns_[c].find(v.hash(), Holding{v});
+    if (!slot.filled()) return;
+    for (std::uint32_t s = slot.entry.row; s != kNone; s = next_[c * rows_ + s]) out.push_back(s);
   }
   // True when some row's value at column c equals `v`.
   bool contains(std::size_t c, const DataValue& v) const {
-    return columns_[c].slots[find(columns_[c], v, hashOf(v))].value != nullptr;
+    return columns_[c].find(v.hash(), Holding{v}).filled();
   }
   // The number of distinct values at column c.
-  std::size_t distinct(std::size_t c) const { return columns_[c].used; }
+  std::size_t distinct(std::size_t c) const { return columns_[c].size(); }
 
  private:
   static constexpr std::uint32_t kNone = ~std::uint32_t{0};
-  struct Slot {
-    const DataValue* value = nullptr;  // nullptr: an empty slot
-    std::size_t hash = 0;
-    std::uint32_t first = kNone;
-  };
-  struct Column {
-    std::vector<Slot> slots;  // a power of two of them, at most half full
-    std::size_t used = 0;
+  static constexpr std::size_t kFirstRoom = 8;
+  // A value's entry: the value as its first row holds it, and that row.
+  struct First {
+    const DataValue* value = nullptr;
+    std::uint32_t row = kNone;
   };
 
-  static std::size_t hashOf(const DataValue& v) {
-    return std::hash<std::string_view>()(v.text()) * 3 + v.kind();
-  }
-  // The slot holding `v`, else the empty slot where it would go.
-  static std::size_t find(const Column& column, const DataValue& v, std::size_t hash) {
-    std::size_t mask = column.slots.size() - 1;
-    std::size_t i = hash & mask;
-    for (;;) {
-      const Slot& slot = column.slots[i];
-      if (slot.value == nullptr || (slot.hash == hash && slot.value->equals(v))) return i;
-      i = (i + 1) & mask;
-    }
-  }
-  static void grow(Column& column) {
-    std::vector<Slot> old(2 * column.slots.size());
-    old.swap(column.slots);
-    std::size_t mask = column.slots.size() - 1;
-    for (const Slot& slot : old) {
-      if (slot.value == nullptr) continue;
-      std::size_t i = slot.hash & mask;
-      while (column.slots[i].value != nullptr) i = (i + 1) & mask;
-      column.slots[i] = slot;
-    }
-  }
+  // Whether an entry is that of `v`.
+  struct Holding {
+    const DataValue& v;
+    bool operator()(const First& f) const { return f.value->equals(v); }
+  };
 
   std::size_t rows_;
-  std::vector<Column> columns_;
-  std::vector<std::uint32_t> next_;  // next_[c * rows + s]: the next row after s
+  std::vector<HashSlots<First>> columns_;  // per column, each distinct value's first row
+  std::vector<std::uint32_t> next_;        // next_[c * rows + s]: the next row after s
 };
 
 // The probe of one row: `matches` becomes the indexed rows that agree with
