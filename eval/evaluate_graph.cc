@@ -48,7 +48,7 @@ void EvaluateGraph::takeLine(std::string_view line) {
   // A declaration: the name is the text before the last "(" back to the
   // parenthesis before it; the columns are the text before the last ")".
   NameAndColumns declared = readNameAndColumns(line);
-  loader_->settle();
+  loader_->flush();
   currentTable_ = createTable(std::string(declared.name), declared.columns, true);
   loader_->start(currentTable_);
 }
@@ -69,7 +69,7 @@ std::ostream& operator<<(std::ostream& out, EvaluateGraph graph) {
   buffer += '\n';
   for (const auto* list : {&graph.tables(), &graph.ruleTables()}) {
     for (const SortedTable* table : *list) {
-      assert(isSettled(table->rows()));
+      assert(isNormalized(table->rows()));
       table->writeTo(out, buffer);
       buffer += '\n';
     }

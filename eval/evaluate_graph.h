@@ -37,7 +37,7 @@ class EvaluateGraph {
 
   // The end of the script: the rows of the last declared table are put in
   // place. Reading tables needs it; the rules and the output call it.
-  void endScript() { loader_->settle(); }
+  void endScript() { loader_->flush(); }
   // Evaluates every stored rule once, in script order.
   void evaluateRules();
   // The table a rule head names: the table found by the text before "(",

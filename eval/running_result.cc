@@ -1,13 +1,13 @@
 // The join in place of eval/running_result.h, in steps: the plan (which of
 // the atom's columns the result has), the partners of each row (through
 // the atom's value index), the rows repeated per partner, the atom's own
-// columns appended, and the settling.
+// columns appended, and the normalising.
 //
-// Why settling group by group is exact: the rows made from one row of the
-// settled result agree on all its columns, and rows made from two
+// Why normalising group by group is exact: the rows made from one row of the
+// normalised result agree on all its columns, and rows made from two
 // neighbouring rows compare as those two rows do, which are neither in the
 // wrong order nor equal. Where rows without a partner went, their
-// neighbours are checked for that; if it fails, the whole list is settled.
+// neighbours are checked for that; if it fails, the whole list is normalised.
 #include "eval/running_result.h"
 
 #include <algorithm>
@@ -104,7 +104,7 @@ class PartnerTest {
 // Notes in `found` that row i of `rows` running rows has had its partners
 // found; false when the join would multiply its rows past the bound.
 bool notePartners(Partners& found, std::size_t i, std::size_t rows) {
-  // A join that multiplies its rows is left to the join that settles them
+  // A join that multiplies its rows is left to the join that normalises them
   // as it goes.
   constexpr std::size_t kMostInPlace = std::size_t{1} << 16;
   if (found.ends.empty() && found.rows.size() != i + 1) {
@@ -178,11 +178,11 @@ RowList repeatRows(RowList& left, const Partners& found, RowStore* store,
   return joined;
 }
 
-// True when the kept rows, each standing for its group, are still a settled
+// True when the kept rows, each standing for its group, are still a normalised
 // list: only the neighbours that rows without a partner separated can be
 // out of order or equal.
-bool keptRowsSettled(const RowList& joined, const std::vector<std::uint32_t>& groupEnds,
-                     const std::vector<std::size_t>& spans) {
+bool keptRowsNormalized(const RowList& joined, const std::vector<std::uint32_t>& groupEnds,
+                        const std::vector<std::size_t>& spans) {
   for (std::size_t g : spans) {
     const DataCol& before = *joined[g > 1 ? groupEnds[g - 2] : 0];
     const DataCol& after = *joined[groupEnds[g - 1]];
@@ -225,7 +225,7 @@ bool mayGrowInPlace(const DataTable& running, const NameIndex& index) {
 InPlaceJoin joinInPlace(DataTable& running, NameIndex& index, const DataTable& atom,
                         const std::vector<std::string>* keep) {
   assert(&running != &atom);
-  assert(isSettled(running.rows()));
+  assert(isNormalized(running.rows()));
   if (!index.indexes(running.header())) index = NameIndex(running.header());
   if (!mayGrowInPlace(running, index)) return InPlaceJoin::kRefused;
   const NameIndex atomIndex(atom.header());
@@ -247,7 +247,7 @@ InPlaceJoin joinInPlace(DataTable& running, NameIndex& index, const DataTable& a
     RowList joined = found.rows.empty()
                          ? RowList()
                          : repeatRows(left, found, running.rowStore().get(), groupEnds, spans);
-    grouped = keptRowsSettled(joined, groupEnds, spans);
+    grouped = keptRowsNormalized(joined, groupEnds, spans);
     RowList old = std::exchange(left, std::move(joined));
   }
   if (once && keep != nullptr) {
@@ -268,24 +268,24 @@ InPlaceJoin joinInPlace(DataTable& running, NameIndex& index, const DataTable& a
   running.firstRow();
   if (once) return InPlaceJoin::kEachRowOnce;
   if (grouped) {
-    settleGroups(running.rows(), groupEnds, width);
+    normalizeGroups(running.rows(), groupEnds, width);
   } else {
     normalizeRows(running.rows());
   }
-  assert(isSettled(running.rows()));
-  return InPlaceJoin::kSettled;
+  assert(isNormalized(running.rows()));
+  return InPlaceJoin::kNormalized;
 }
 
 void joinIntoRunning(SortedTable& temp, SortedTable& temp2, NameIndex& index, bool temp2Spent,
                      const std::vector<std::string>* keep) {
   if (temp.isEmpty()) {
     // The join of a table with an equal copy of itself gives each of its
-    // rows again (repeated, which settling undoes), provided it has
+    // rows again (repeated, which normalising undoes), provided it has
     // columns, their names are unique and its rows carry them: then "temp"
-    // is "temp2", which is settled (a filter's result, with constant
+    // is "temp2", which is normalised (a filter's result, with constant
     // columns added to every row). Without columns there is no common
     // column, and the join has no rows.
-    assert(isSettled(temp2.rows()));
+    assert(isNormalized(temp2.rows()));
     std::vector<std::string> names = temp2.columnNames();
     std::sort(names.begin(), names.end());
     bool joinIsCopy = !names.empty() &&

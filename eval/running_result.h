@@ -4,7 +4,7 @@
 // header again, so the result grows in place instead: the header list that
 // its rows share gains the atom's own columns, each row gains their values,
 // a row with several partners is copied, and only the copies of one row
-// need putting in order (see settleGroups).
+// need putting in order (see normalizeGroups).
 #ifndef TABLOG_EVAL_RUNNING_RESULT_H_
 #define TABLOG_EVAL_RUNNING_RESULT_H_
 
@@ -20,7 +20,7 @@ namespace tablog {
 enum class InPlaceJoin {
   kRefused,      // not made (see mayGrowInPlace); nothing changed but the index
   kEachRowOnce,  // every row found one partner and stands where it stood
-  kSettled,      // rows went or were repeated; the result has been settled
+  kNormalized,   // rows went or were repeated; the result has been normalised
 };
 
 // True when `running` may grow in place: its column names are unique, every
@@ -29,21 +29,21 @@ enum class InPlaceJoin {
 // REQUIRES: `index` indexes the table's header.
 bool mayGrowInPlace(const DataTable& running, const NameIndex& index);
 
-// Makes `running` what its join with `atom` gives settled, in place: each
+// Makes `running` what its join with `atom` gives normalised, in place: each
 // row with partners stays, once per partner, longer by the atom's own
 // columns; rows without a partner go. `index` is the name index of
 // running's header, made anew when it indexes another list and kept up to
 // date. With `keep`, a result whose rows each found one partner keeps only
 // the columns named there (what keepColumnsNamed(*keep) would make of it).
 // A join that would multiply its rows past a bound is refused, for the join
-// that settles as it goes. REQUIRES: `running` is settled and is not `atom`.
+// that normalises as it goes. REQUIRES: `running` is normalised and is not `atom`.
 InPlaceJoin joinInPlace(DataTable& running, NameIndex& index, const DataTable& atom,
                         const std::vector<std::string>* keep = nullptr);
 
 // Joins an atom's rows, `temp2`, into the running result `temp`: an empty
 // result takes them as they are; otherwise the join is made in place where
 // it may be, else made anew. With `temp2Spent`, temp2's rows may move into
-// temp. REQUIRES: `temp` is settled; `index` is for temp's header.
+// temp. REQUIRES: `temp` is normalised; `index` is for temp's header.
 void joinIntoRunning(SortedTable& temp, SortedTable& temp2, NameIndex& index, bool temp2Spent,
                      const std::vector<std::string>* keep);
 

@@ -1,9 +1,9 @@
 // TableLoader: the data lines of the table declared last. Rows are made
 // as their lines arrive and gathered apart from the table; they join it,
 // put in order all at once, at the named points where the table is
-// settled: when the next declaration makes another table current, and at
+// normalised: when the next declaration makes another table current, and at
 // the end of the script, before any rule or the output reads a table.
-// Settling them together gives the list that inserting them one at a time
+// Normalising them together gives the list that inserting them one at a time
 // would (see SortedTable::insertRows), in n log n instead of n^2.
 #ifndef TABLOG_EVAL_TABLE_LOADER_H_
 #define TABLOG_EVAL_TABLE_LOADER_H_
@@ -30,8 +30,8 @@ class TableLoader {
   void takeRow(std::string_view text) {
     if (table_ != nullptr) rows_.push_back(table_->rowFromText(text, &pool_));
   }
-  // Puts the waiting rows into the current table, which is then settled.
-  void settle() {
+  // Puts the waiting rows into the current table, which is then normalised.
+  void flush() {
     if (pending()) table_->insertRows(std::exchange(rows_, RowList()));
   }
   // True while rows wait: the current table is not to be read.

@@ -1,6 +1,6 @@
 // libFuzzer entry for the row order: the input decodes to a small list of
 // rows and a way of putting them in order (whole normalisation, or pending
-// rows settled after a prefix), which tests/order_check.h runs through
+// rows normalised after a prefix), which tests/order_check.h runs through
 // tables/row_order.h and through the literal algorithms of the test suite.
 // Any difference in values or in which of two equal rows survived aborts,
 // with the case written to standard error.

@@ -126,22 +126,22 @@ struct JoinPlan {
   std::vector<int> fromLeft, fromRight;
 };
 
-// Makes the result rows of pairs of rows by the plan. With `settle`, the
+// Makes the result rows of pairs of rows by the plan. With `normalise`, the
 // rows made so far are normalised whenever they have doubled since the
 // last time, so that a join whose rows mostly repeat holds little more
-// than what differs. (The settled list of a list is that of its settled
+// than what differs. (The normal form of a list is that of its normalised
 // start followed by the rest.)
 class RowMaker {
  public:
   RowMaker(const JoinPlan& plan, const SharedNames& mine, const SharedNames& theirs,
-           SharedNames header, RowList& out, RowStore* store, bool settle)
+           SharedNames header, RowList& out, RowStore* store, bool normalize)
       : plan_(plan),
         leftFields_(mine, plan.mineIndex, plan.leftWanted),
         rightFields_(theirs, plan.theirsIndex, plan.otherOwn),
         header_(std::move(header)),
         out_(out),
         store_(store),
-        settle_(settle) {}
+        normalize_(normalize) {}
 
   // Appends the row of the pair (r, s) `times` times.
   void add(const DataCol& r, const DataCol& s, std::size_t times) {
@@ -157,22 +157,22 @@ class RowMaker {
     }
     for (std::size_t i = 1; i < times; ++i) out_.push_back(DataCol::make(store_, *row));
     out_.push_back(std::move(row));
-    if (settle_ && out_.size() >= settleAt_) {
+    if (normalize_ && out_.size() >= normalizeAt_) {
       normalizeRows(out_);
-      settleAt_ = std::max(kFirstSettle, 2 * out_.size());
+      normalizeAt_ = std::max(kFirstNormalize, 2 * out_.size());
     }
   }
 
  private:
-  static constexpr std::size_t kFirstSettle = std::size_t{1} << 16;
+  static constexpr std::size_t kFirstNormalize = std::size_t{1} << 16;
 
   const JoinPlan& plan_;
   FieldFinder leftFields_, rightFields_;
   SharedNames header_;
   RowList& out_;
   RowStore* store_;
-  bool settle_;
-  std::size_t settleAt_ = kFirstSettle;
+  bool normalize_;
+  std::size_t normalizeAt_ = kFirstNormalize;
   const DataValue null_;
 };
 
@@ -242,7 +242,7 @@ DataTable* joinTables(const DataTable& left, const DataTable& right, const std::
   if (!plan.common.empty() && !left.rows().empty() && !right.rows().empty()) {
     SharedNames header = SharedNames::make(plan.header);
     RowMaker maker(plan, left.header(), right.header(), header, rows, left.rowStore().get(),
-                   options.settleAsItGoes);
+                   options.normalizeAsItGoes);
     if (options.onePartnerEach && plan.otherOwn.empty()) {
       emitSemiJoin(left.rows(), right.rows(), plan, left.header(), right.header(), maker);
     } else {

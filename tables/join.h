@@ -17,9 +17,9 @@ struct JoinOptions {
   bool onePartnerEach = false;
   // The rows made so far are put in order, repeats dropped, whenever they
   // have doubled, so that a join whose rows mostly repeat holds little
-  // more than what differs. (The settled list of a list is that of its
-  // settled start followed by the rest.)
-  bool settleAsItGoes = false;
+  // more than what differs. (The normal form of a list is that of its
+  // normalised start followed by the rest.)
+  bool normalizeAsItGoes = false;
 };
 
 // The join of `left` and `right` on the columns both name: for each row of

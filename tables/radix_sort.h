@@ -1,4 +1,4 @@
-// radixSort: the program's one radix sort, under the settling of row
+// radixSort: the program's one radix sort, under the normalising of row
 // lists (entries by their 8-byte keys, eight bits at a time, in
 // tables/row_order.cc) and the freeing of large row lists in address order
 // (eleven bits at a time, freeInAddressOrder in tables/row_order.h). It

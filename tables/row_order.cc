@@ -1,10 +1,10 @@
-// The settled order of a row list, column by column.
+// The normalised order of a row list, column by column.
 //
 // Why it is exact: a row only ever moves left past rows greater than it, and
 // a row is greater than another only at their first unequal column, where
 // both values have one kind and the first is greater (Plain by number, the
 // others by bytes). So among rows that agree on the columns before c, the
-// settled list at column c is: runs of one kind in arrival order (no row
+// normal form at column c is: runs of one kind in arrival order (no row
 // passes a row of another kind; a row that has ended counts as a kind of its
 // own); inside a run, the values in order; inside one Plain number, runs of
 // one text in arrival order (two such texts never compare); and among rows of
@@ -77,12 +77,12 @@ class Leveller {
   Leveller(std::vector<Entry>& entries, std::size_t radixFrom)
       : e_(entries), radixFrom_(radixFrom) {}
 
-  // Settles the whole list.
+  // Normalises the whole list.
   void run() {
     if (e_.size() > 1) work_.push_back({0, static_cast<std::uint32_t>(e_.size()), 0});
     drain();
   }
-  // Settles each range of more than one row on its own, from `column` on.
+  // Normalises each range of more than one row on its own, from `column` on.
   // REQUIRES: the rows of a range agree on every column before `column`.
   void run(const std::vector<std::uint32_t>& ends, int column) {
     for (std::size_t g = 0, begin = 0; g < ends.size(); begin = ends[g++]) {
@@ -281,7 +281,7 @@ class Leveller {
   std::vector<Entry> buffer_;  // the radix sort's other half
 };
 
-// Puts the kept rows of `entries` (rows[begin, ...) in their settled
+// Puts the kept rows of `entries` (rows[begin, ...) in their normalised
 // order) back into rows[begin, ...) and frees the dropped ones; returns
 // how many were kept.
 std::size_t collect(RowList& rows, std::size_t begin, const std::vector<Entry>& entries) {
@@ -320,10 +320,11 @@ std::vector<Entry> entriesOf(const RowList& rows, std::size_t begin, std::size_t
   return true;
 }
 
-// Settles rows[begin, end) as a list of its own: its kept rows come first
-// in the range, in their settled order, and nullptr fills the rest. If
+// Normalises rows[begin, end) as a list of its own: its kept rows come first
+// in the range, in their normalised order, and nullptr fills the rest. If
 // memory runs out, the range is left as it was.
-std::size_t settleRange(RowList& rows, std::size_t begin, std::size_t end, std::size_t radixFrom) {
+std::size_t normalizeRange(RowList& rows, std::size_t begin, std::size_t end,
+                           std::size_t radixFrom) {
   std::vector<Entry> entries = entriesOf(rows, begin, end);
   Leveller(entries, radixFrom).run();
   return collect(rows, begin, entries);
@@ -339,13 +340,13 @@ bool sameFirst(const DataValue* a, const DataValue* b) {
 }  // namespace
 
 // A list whose first values stand in order (no first value greater than
-// the next) is settled a run of equal first values at a time: rows of
+// the next) is normalised a run of equal first values at a time: rows of
 // two runs differ at the first column, so no exchange or drop ever joins
 // them, and the sort needs room for the longest run only. At the first
-// pair out of order, the runs settled so far and the rest are settled as
-// one list, whose settled list is the same.
+// pair out of order, the runs normalised so far and the rest are normalised as
+// one list, whose normal form is the same.
 void normalizeRows(RowList& rows, std::size_t radixFrom) {
-  std::size_t kept = 0;  // rows[0, kept) is settled; rows[kept, begin) is empty
+  std::size_t kept = 0;  // rows[0, kept) is normalised; rows[kept, begin) is empty
   std::size_t begin = 0;
   auto closeGap = [&] {
     rows.erase(rows.begin() + static_cast<std::ptrdiff_t>(kept),
@@ -370,7 +371,7 @@ void normalizeRows(RowList& rows, std::size_t radixFrom) {
         break;
       }
       if (!inOrder) break;
-      std::size_t n = end - begin > 1 ? settleRange(rows, begin, end, radixFrom) : 1;
+      std::size_t n = end - begin > 1 ? normalizeRange(rows, begin, end, radixFrom) : 1;
       for (std::size_t i = 0; i < n; ++i) rows[kept++] = std::move(rows[begin + i]);
       begin = end;
     }
@@ -379,25 +380,25 @@ void normalizeRows(RowList& rows, std::size_t radixFrom) {
     throw;
   }
   closeGap();
-  if (!inOrder) rows.resize(settleRange(rows, 0, rows.size(), radixFrom));
-  assert(isSettled(rows));
+  if (!inOrder) rows.resize(normalizeRange(rows, 0, rows.size(), radixFrom));
+  assert(isNormalized(rows));
 }
 
-// The groups, as rows, are settled: two rows of neighbouring groups
+// The groups, as rows, are normalised: two rows of neighbouring groups
 // compare as their groups' shared columns do, so no exchange or drop ever
-// crosses a group's edge, and each group settles on its own, where only
+// crosses a group's edge, and each group normalises on its own, where only
 // the columns from `column` on can differ.
-void settleGroups(RowList& rows, const std::vector<std::uint32_t>& ends, int column,
-                  std::size_t radixFrom) {
+void normalizeGroups(RowList& rows, const std::vector<std::uint32_t>& ends, int column,
+                     std::size_t radixFrom) {
   assert(ends.empty() || ends.back() == rows.size());
   assert(groupsAgreeBefore(rows, ends, column));
   std::vector<Entry> entries = entriesOf(rows, 0, rows.size());
   Leveller(entries, radixFrom).run(ends, column);
   rows.resize(collect(rows, 0, entries));
-  assert(isSettled(rows));
+  assert(isNormalized(rows));
 }
 
-bool isSettled(const RowList& rows) {
+bool isNormalized(const RowList& rows) {
   for (std::size_t i = 1; i < rows.size(); ++i) {
     if (rows[i - 1]->greaterThan(*rows[i]) || rows[i - 1]->equals(*rows[i])) return false;
   }

@@ -24,26 +24,26 @@ namespace tablog {
 // their keys, smaller ones by comparisons.
 constexpr std::size_t kRadixSortFrom = std::size_t{1} << 14;
 
-// Puts `rows` into the settled order of the list as it stands and frees
+// Puts `rows` into the normalised order of the list as it stands and frees
 // each row equal to the row before it there. Rows of any widths and kinds
 // are accepted; normalising the result again changes nothing. If memory
-// runs out, std::bad_alloc leaves `rows` a list with the same settled list
-// (part of it may be settled already). (Tests pass a small `radixFrom` to
+// runs out, std::bad_alloc leaves `rows` a list with the same normal form
+// (part of it may be normalised already). (Tests pass a small `radixFrom` to
 // take the radix sort with small lists.)
 void normalizeRows(RowList& rows, std::size_t radixFrom = kRadixSortFrom);
 
-// Settles a list made of groups of rows, rows[ends[g - 1], ends[g]) the
+// Normalises a list made of groups of rows, rows[ends[g - 1], ends[g]) the
 // g-th, where the rows of a group agree on every column before `column`
 // and the list of groups, taking each as its rows' shared columns, is
-// settled with no two neighbours equal: each group is settled on its own,
+// normalised with no two neighbours equal: each group is normalised on its own,
 // by the columns from `column` on. The result is normalizeRows's.
 // REQUIRES: ends increase and end at rows.size().
-void settleGroups(RowList& rows, const std::vector<std::uint32_t>& ends, int column,
-                  std::size_t radixFrom = kRadixSortFrom);
+void normalizeGroups(RowList& rows, const std::vector<std::uint32_t>& ends, int column,
+                     std::size_t radixFrom = kRadixSortFrom);
 
 // True when no row is greater than or equal to the row after it: the list
-// is its own settled list. For assertions.
-bool isSettled(const RowList& rows);
+// is its own normal form. For assertions.
+bool isNormalized(const RowList& rows);
 
 // Frees the rows of `rows` in the order of their addresses and leaves the
 // list empty. Rows sorted by content lie scattered in memory, and freeing

@@ -1,5 +1,5 @@
 // The set operations over row lists that sorted tables are made of: the
-// union (the rows of both, settled), the difference (rows equal to no row
+// union (the rows of both, normalised), the difference (rows equal to no row
 // of another list) and the complement of a selection. SortedTable's
 // unionWith, uniteTaking, insertRow(s), minus and exclude hold only the
 // table work around them.
@@ -10,9 +10,9 @@
 
 namespace tablog {
 
-// Appends `added` to `rows` and settles the whole: what appending each
-// added row and settling after each gives, since a row appended to a
-// settled list only moves left past greater rows.
+// Appends `added` to `rows` and normalises the whole: what appending each
+// added row and normalising after each gives, since a row appended to a
+// normal form only moves left past greater rows.
 void uniteRows(RowList& rows, RowList added);
 
 // Copies, made in `store`, of the rows of `rows` that equal no row of

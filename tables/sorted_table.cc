@@ -199,7 +199,7 @@ DataTable* SortedTable::join(DataTable& other, std::string name) {
   // several common columns, or a table whose columns all are common, gives
   // such runs, which can be far larger than the result.)
   std::unique_ptr<DataTable> result(
-      joinTables(*this, other, name, {.onePartnerEach = true, .settleAsItGoes = true}));
+      joinTables(*this, other, name, {.onePartnerEach = true, .normalizeAsItGoes = true}));
   normalize(*result);
   return result.release();
 }

@@ -1,7 +1,7 @@
 // SortedTable: the table class of every script table. Its rows stay in the
 // order of tables/row_order.h and free of neighbours that repeat each
 // other: every operation that adds rows or removes columns normalises the
-// table it changed or made, so a sorted table is settled whenever anyone
+// table it changed or made, so a sorted table is normalised whenever anyone
 // can read it. It adds no data to DataTable.
 //
 // Results: projections, joins and filters return new plain DataTables
@@ -42,8 +42,8 @@ class SortedTable : public DataTable {
   // Takes `row` over and normalises the table.
   void insertRow(DataCol* row);
   // Takes `added` over and normalises the table: what insertRow does with
-  // each of them in turn, since a row inserted into a settled list only
-  // moves left past greater rows, and so the settled list of the whole is
+  // each of them in turn, since a row inserted into a normal form only
+  // moves left past greater rows, and so the normal form of the whole is
   // reached whichever way. This is how a script's data lines arrive.
   void insertRows(RowList added);
   // Builds a row of `table` from `text` (fields split at commas outside

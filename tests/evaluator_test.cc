@@ -23,7 +23,7 @@ std::string Text(const DataTable& table) {
   return out.str();
 }
 
-// Feeds `lines` as a whole script: the tables are settled afterwards.
+// Feeds `lines` as a whole script: the tables are normalised afterwards.
 void Feed(EvaluateGraph& graph, std::initializer_list<std::string> lines) {
   for (const std::string& line : lines) feedLine(line, graph);
   graph.endScript();

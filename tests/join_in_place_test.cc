@@ -3,7 +3,7 @@
 // sorted table is joined with a chain of small tables, one after another,
 // keeping one name index, and after each step its printed form and its
 // rows' field names must be those of the literal join (tests/
-// literal_oracle.h) normalised; the join settles its result itself, group
+// literal_oracle.h) normalised; the join normalises its result itself, group
 // by group where it can. The tables share several columns, hold
 // values of mixed kinds from a small alphabet, and now and then repeat a
 // column name, when the join must refuse and change nothing. Asked to

@@ -180,7 +180,7 @@ std::string checkOrder(const OrderCase& c) {
     }
     normalizeRows(product);
     std::string report = compare(c,
-                                 std::string("after settling rows r") + std::to_string(next) +
+                                 std::string("after normalising rows r") + std::to_string(next) +
                                      " to r" + std::to_string(next + size - 1),
                                  product, oracle);
     if (!report.empty()) return report;

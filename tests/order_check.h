@@ -32,7 +32,7 @@ struct OrderCase {
   std::vector<std::vector<std::string>> rows;
   // Rows before the pending ones; ignored by kWhole and kOneByOne.
   std::size_t prefix = 0;
-  // The pending rows are settled in batches of these sizes, in order, the
+  // The pending rows are normalised in batches of these sizes, in order, the
   // list read after each; what the sizes leave over forms a last batch.
   std::vector<std::size_t> batches;
   // kWhole: ranges of this many rows or more take the radix sort.

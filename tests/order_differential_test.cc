@@ -174,7 +174,7 @@ struct Twin {
 // then, for a sorted table, rows inserted one at a time, as row texts or as
 // rows whose fields are named "r<i>" when `tagged` (so that the survivor of
 // two equal rows shows). The table is read at random points in between,
-// settling the insertions pending at that time.
+// normalising the insertions pending at that time.
 ::testing::AssertionResult buildTwin(Gen& gen, Twin& twin, const std::string& name,
                                      const Literals& columns, bool plain, bool tagged,
                                      const std::vector<Literals>& alphabets, int maxRows) {
@@ -317,7 +317,7 @@ std::vector<Literals> inFirstValueOrder(Gen& gen, std::vector<Literals> rows) {
   return laidOut;
 }
 
-// Lists already in order by their first values are settled a run at a
+// Lists already in order by their first values are normalised a run at a
 // time; one pair out of order anywhere sends the whole list to the sort.
 TEST(OrderDifferentialTest, NormalizeRowsMatchesTheLiteralSortInFirstValueOrder) {
   checkWholeLists(9003, [](Gen& gen) {
@@ -333,7 +333,7 @@ TEST(OrderDifferentialTest, NormalizeRowsMatchesTheLiteralSortInFirstValueOrder)
 
 // Pending rows put in place together give insertion one row at a time:
 // all rows pending, or pending after a normalised prefix or after a prefix
-// in any order, settled in one batch or in several with reads between.
+// in any order, normalised in one batch or in several with reads between.
 TEST(OrderDifferentialTest, SettlePendingMatchesInsertionOneByOne) {
   Gen gen(9002);
   const std::vector<OrderMode> modes = {OrderMode::kOneByOne, OrderMode::kSettledPrefix,
@@ -354,7 +354,7 @@ TEST(OrderDifferentialTest, SettlePendingMatchesInsertionOneByOne) {
   }
 }
 
-// The same values through SortedTable: insertions settled on read, then
+// The same values through SortedTable: insertions normalised on read, then
 // normalize, the projections, the union (copying and taking), the join and
 // the removal of a column, each against its literal algorithm.
 TEST(OrderDifferentialTest, SortedTableOperationsMatchTheLiteralOnes) {
