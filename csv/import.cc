@@ -82,6 +82,32 @@ std::vector<std::string> splitColumns(std::string_view list) {
   }
 }
 
+// Appends the data line of `record`: numbers plain, texts quoted, empty
+// fields empty. False, with `problem` set, for a text tablog cannot hold.
+bool appendDataLine(const CsvRecord& record, std::size_t width, std::string& out,
+                    std::optional<ImportProblem>& problem) {
+  for (std::size_t k = 0; k < record.size(); ++k) {
+    const std::string& field = record[k].text;
+    if (k > 0) out += ',';
+    if (field.empty() || isNumber(field)) {
+      out += field;
+      continue;
+    }
+    if (auto why = textProblem(field)) {
+      problem = {record[k].line, k + 1, "tablog cannot hold the text: it " + *why};
+      return false;
+    }
+    out += '\'';
+    out += field;
+    out += '\'';
+  }
+  // An empty line would be skipped: a lone NULL is written with a second
+  // value, which tablog drops as beyond the last column.
+  if (width == 1 && record[0].text.empty()) out += ',';
+  out += '\n';
+  return true;
+}
+
 ImportResult importCsv(std::string_view text, std::string_view name,
                        const std::optional<std::vector<std::string>>& columns) {
   ImportResult result;
@@ -120,26 +146,7 @@ ImportResult importCsv(std::string_view text, std::string_view name,
                             count(width, "column")};
       return false;
     }
-    for (std::size_t k = 0; k < record.size(); ++k) {
-      const std::string& field = record[k].text;
-      if (k > 0) out += ',';
-      if (field.empty() || isNumber(field)) {
-        out += field;
-        continue;
-      }
-      if (auto problem = textProblem(field)) {
-        result.problem = {record[k].line, k + 1, "tablog cannot hold the text: it " + *problem};
-        return false;
-      }
-      out += '\'';
-      out += field;
-      out += '\'';
-    }
-    // An empty line would be skipped: a lone NULL is written with a second
-    // value, which tablog drops as beyond the last column.
-    if (width == 1 && record[0].text.empty()) out += ',';
-    out += '\n';
-    return true;
+    return appendDataLine(record, width, out, result.problem);
   });
   if (!result.problem && error) result.problem = {error->line, 0, error->message};
   if (!result.problem && !declared) {
