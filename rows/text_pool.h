@@ -27,8 +27,27 @@ class TextPool {
     const auto [kind, text] = DataValue::parse(literal);
     if (text.size() <= kShortest) {
       v.setLiteral(literal);
-      return;
+    } else {
+      setLong(v, literal, kind, text, column);
     }
+  }
+
+ private:
+  static constexpr std::size_t kShortest = 10;  // longer texts leave their values
+  static constexpr std::size_t kFirstRoom = 32;
+  static constexpr std::size_t kJudgedFrom = 4096;
+
+  struct Column {
+    HashSlots<DataValue> pooled;  // no slots until the column's first long text
+    std::size_t lookups = 0;
+    std::size_t hits = 0;
+    bool off = false;
+  };
+
+  // setLiteral for a text too long to be held in place, `kind` and `text`
+  // being what the literal rule makes of `literal`.
+  void setLong(DataValue& v, std::string_view literal, ValueKind kind, std::string_view text,
+               std::size_t column) {
     if (column >= columns_.size()) columns_.resize(column + 1);
     Column& c = columns_[column];
     if (c.off) {
@@ -54,18 +73,6 @@ class TextPool {
       c.off = true;
     }
   }
-
- private:
-  static constexpr std::size_t kShortest = 10;  // longer texts leave their values
-  static constexpr std::size_t kFirstRoom = 32;
-  static constexpr std::size_t kJudgedFrom = 4096;
-
-  struct Column {
-    HashSlots<DataValue> pooled;  // no slots until the column's first long text
-    std::size_t lookups = 0;
-    std::size_t hits = 0;
-    bool off = false;
-  };
 
   std::vector<Column> columns_;
 };
