@@ -176,6 +176,41 @@ class RowMaker {
   const DataValue null_;
 };
 
+// The index step: the second table's rows by their values in the common
+// columns, and the probe of a row of the first table.
+class CommonIndex {
+ public:
+  CommonIndex(const RowList& right, const JoinPlan& plan, const SharedNames& leftHeader,
+              const SharedNames& rightHeader)
+      : leftCommon_(leftHeader, plan.mineIndex, plan.common),
+        rightCommon_(rightHeader, plan.theirsIndex, plan.commonThere),
+        columns_(plan.common.size()),
+        index_(columns_, right.size(), [&](std::uint32_t s, std::size_t c) -> const DataValue& {
+          return fieldOr(*right[s], rightCommon_.positions(*right[s])[c], null_);
+        }) {}
+
+  // True when `r` agrees with some row on some common column.
+  bool hasPartner(const DataCol& r) {
+    const std::vector<int>& pos = leftCommon_.positions(r);
+    return tablog::hasPartner(index_, columns_, [&](std::size_t c) -> const DataValue& {
+      return fieldOr(r, pos[c], null_);
+    });
+  }
+  // The rows that agree with `r`, in row order, once per agreeing column.
+  void probe(const DataCol& r, std::vector<std::uint32_t>& matches) {
+    const std::vector<int>& pos = leftCommon_.positions(r);
+    probeRow(
+        index_, columns_,
+        [&](std::size_t c) -> const DataValue& { return fieldOr(r, pos[c], null_); }, matches);
+  }
+
+ private:
+  FieldFinder leftCommon_, rightCommon_;
+  const DataValue null_;
+  std::size_t columns_;
+  ValueIndex index_;  // holds the addresses of right's values, and of null_
+};
+
 // The rows of a join whose second table adds no column, each row of the
 // first given once when it has a partner: one lookup per common column.
 void emitSemiJoin(const RowList& left, const RowList& right, const JoinPlan& plan,
@@ -185,18 +220,9 @@ void emitSemiJoin(const RowList& left, const RowList& right, const JoinPlan& pla
     for (const auto& r : left) maker.add(*r, *right[0], 1);
     return;
   }
-  FieldFinder leftCommon(leftHeader, plan.mineIndex, plan.common);
-  FieldFinder rightCommon(rightHeader, plan.theirsIndex, plan.commonThere);
-  const DataValue null;
-  const std::size_t common = plan.common.size();
-  const ValueIndex index(common, right.size(),
-                         [&](std::uint32_t s, std::size_t c) -> const DataValue& {
-                           return fieldOr(*right[s], rightCommon.positions(*right[s])[c], null);
-                         });
+  CommonIndex index(right, plan, leftHeader, rightHeader);
   for (const auto& r : left) {
-    const std::vector<int>& pos = leftCommon.positions(*r);
-    auto valueOf = [&](std::size_t c) -> const DataValue& { return fieldOr(*r, pos[c], null); };
-    if (hasPartner(index, common, valueOf)) maker.add(*r, *right[0], 1);
+    if (index.hasPartner(*r)) maker.add(*r, *right[0], 1);
   }
 }
 
@@ -206,22 +232,12 @@ void emitSemiJoin(const RowList& left, const RowList& right, const JoinPlan& pla
 void emitJoin(const RowList& left, const RowList& right, const JoinPlan& plan,
               const SharedNames& leftHeader, const SharedNames& rightHeader, bool onePartnerEach,
               RowMaker& maker) {
-  FieldFinder leftCommon(leftHeader, plan.mineIndex, plan.common);
-  FieldFinder rightCommon(rightHeader, plan.theirsIndex, plan.commonThere);
-  const DataValue null;
-  const std::size_t common = plan.common.size();
-  const ValueIndex index(common, right.size(),
-                         [&](std::uint32_t s, std::size_t c) -> const DataValue& {
-                           return fieldOr(*right[s], rightCommon.positions(*right[s])[c], null);
-                         });
+  CommonIndex index(right, plan, leftHeader, rightHeader);
   std::vector<std::uint32_t> matches;
   for (std::size_t i = 0; i < left.size(); ++i) {
     if (i + kPrefetchDistance < left.size()) prefetchRow(left[i + kPrefetchDistance].get());
     const DataCol& r = *left[i];
-    const std::vector<int>& pos = leftCommon.positions(r);
-    probeRow(
-        index, common, [&](std::size_t c) -> const DataValue& { return fieldOr(r, pos[c], null); },
-        matches);
+    index.probe(r, matches);
     for (std::size_t k = 0; k < matches.size();) {
       std::size_t j = k;
       while (j < matches.size() && matches[j] == matches[k]) ++j;
