@@ -35,6 +35,7 @@ class NameIndex {
   // Takes in the entries appended to the list since it was last indexed.
   // REQUIRES: the entries indexed before are unchanged.
   void catchUp() {
+    assert(names_ != nullptr && first_.size() <= names_->size());
     const Names& names = *names_;
     assert(first_.size() <= names.size());
     if (!hashed() && names.size() > kSearched) startHashing();
