@@ -37,7 +37,6 @@ class NameIndex {
   void catchUp() {
     assert(names_ != nullptr && first_.size() <= names_->size());
     const Names& names = *names_;
-    assert(first_.size() <= names.size());
     if (!hashed() && names.size() > kSearched) startHashing();
     for (std::size_t p = first_.size(); p < names.size(); ++p) {
       int first = hashed() ? enter(names[p], static_cast<int>(p)) : search(names[p], p + 1);
