@@ -143,6 +143,7 @@ Case randomCase(testing::Gen& gen, const Profile& p) {
 std::vector<Seen> evaluated(const Case& c) {
   EvaluateGraph graph;
   for (const std::string& line : c.lines) feedLine(line, graph);
+  graph.endScript();
   std::vector<Seen> seen;
   graph.evaluateBody(c.body, [&seen](const SortedTable& atom, const SortedTable& running) {
     seen.push_back(
