@@ -35,7 +35,7 @@ class NameIndex {
   // Takes in the entries appended to the list since it was last indexed.
   // REQUIRES: the entries indexed before are unchanged.
   void catchUp() {
-    assert(names_ != nullptr && first_.size() <= names_->size());
+    assert(names_.use_count() > 0 && first_.size() <= names_->size());
     const Names& names = *names_;
     if (!hashed() && names.size() > kSearched) startHashing();
     for (std::size_t p = first_.size(); p < names.size(); ++p) {
