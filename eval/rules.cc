@@ -104,6 +104,16 @@ void EvaluateGraph::applyTerm(const std::string& name, const std::string& args, 
   // columns renamed, is only ever filtered, so the renames go with the
   // filter.
   const AtomStep step = conditions.atom(args);
+  if (temp2Spent && step.constants.empty() && !temp->isEmpty()) {
+    // An atom that passes its table's rows as they stand is joined from
+    // them directly, when the join can be made in place. temp2 lets go of
+    // the running result's header first, as the next atom's rows would.
+    if (SharedNames columns = src.headerPassingAll(step.renames, step.pattern)) {
+      temp2->setContents(columns, RowList());
+      if (joinInPlace(*temp, tempIndex, *columns, src.rows(), keep) != InPlaceJoin::kRefused)
+        return;
+    }
+  }
   {
     std::unique_ptr<DataTable> selected(src.filterRenamed(step.renames, step.pattern));
     temp2->assignTaking(*selected);

@@ -193,10 +193,9 @@ bool keptRowsNormalized(const RowList& joined, const std::vector<std::uint32_t>&
 
 // Appends the atom's own columns (those in `keep` only, when given) to the
 // header and to every row, each row taking its partner's values.
-void appendAtomColumns(DataTable& running, const DataTable& atom, const InPlacePlan& plan,
-                       const std::vector<std::uint32_t>& partners,
+void appendAtomColumns(DataTable& running, const Names& theirs, const RowList& atomRows,
+                       const InPlacePlan& plan, const std::vector<std::uint32_t>& partners,
                        const std::vector<std::string>* keep) {
-  const Names& theirs = *atom.header();
   // Only the table, its rows and the index hold the header (mayGrowInPlace).
   Names& header = *running.header();
   RowList& rows = running.rows();
@@ -205,7 +204,7 @@ void appendAtomColumns(DataTable& running, const DataTable& atom, const InPlaceP
     if (keep != nullptr && std::find(keep->begin(), keep->end(), name) == keep->end()) continue;
     header.push_back(name);
     for (std::size_t k = 0; k < rows.size(); ++k) {
-      rows[k]->appendField(running.header(), atom.rows()[partners[k]]->at(q));
+      rows[k]->appendField(running.header(), atomRows[partners[k]]->at(q));
     }
   }
 }
@@ -225,16 +224,22 @@ bool mayGrowInPlace(const DataTable& running, const NameIndex& index) {
 InPlaceJoin joinInPlace(DataTable& running, NameIndex& index, const DataTable& atom,
                         const std::vector<std::string>* keep) {
   assert(&running != &atom);
-  assert(isNormalized(running.rows()));
-  if (!index.indexes(running.header())) index = NameIndex(running.header());
-  if (!mayGrowInPlace(running, index)) return InPlaceJoin::kRefused;
   const NameIndex atomIndex(atom.header());
   if (!atomIndex.unique()) return InPlaceJoin::kRefused;
   for (const auto& s : atom.rows()) {
     if (s->sharedNames() != atom.header()) return InPlaceJoin::kRefused;
   }
-  const InPlacePlan plan = planOf(index, *atom.header());
-  const Partners found = findPartners(running.rows(), atom.rows(), plan);
+  return joinInPlace(running, index, *atom.header(), atom.rows(), keep);
+}
+
+InPlaceJoin joinInPlace(DataTable& running, NameIndex& index, const Names& atomColumns,
+                        const RowList& atomRows, const std::vector<std::string>* keep) {
+  assert(&running.rows() != &atomRows);
+  assert(isNormalized(running.rows()));
+  if (!index.indexes(running.header())) index = NameIndex(running.header());
+  if (!mayGrowInPlace(running, index)) return InPlaceJoin::kRefused;
+  const InPlacePlan plan = planOf(index, atomColumns);
+  const Partners found = findPartners(running.rows(), atomRows, plan);
   if (found.tooMany) return InPlaceJoin::kRefused;
 
   RowList& left = running.rows();
@@ -263,7 +268,7 @@ InPlaceJoin joinInPlace(DataTable& running, NameIndex& index, const DataTable& a
     }
   }
   assert(mayGrowInPlace(running, index));
-  appendAtomColumns(running, atom, plan, found.rows, once ? keep : nullptr);
+  appendAtomColumns(running, atomColumns, atomRows, plan, found.rows, once ? keep : nullptr);
   index.catchUp();
   running.firstRow();
   if (once) return InPlaceJoin::kEachRowOnce;

@@ -45,6 +45,8 @@ class SharedNames {
     assert(block_ != nullptr);
     return &block_->names;
   }
+  // True when there is a list.
+  explicit operator bool() const { return block_ != nullptr; }
   long use_count() const { return block_ == nullptr ? 0 : block_->holders; }
   // The same list (not merely equal names).
   bool operator==(const SharedNames& other) const { return block_ == other.block_; }

@@ -23,6 +23,12 @@ bool isOpenField(std::string_view field) {
          (!field.empty() && (field[0] == '<' || field[0] == '>'));
 }
 
+// A field of a condition that keeps its column and that every value
+// matches: a variable, but not one after "Z" (which matches and is dropped).
+bool passesAll(std::string_view field) {
+  return field == "Z" || (!field.empty() && field[0] >= 'A' && field[0] < 'Z');
+}
+
 }  // namespace
 
 std::vector<std::string> SortedTable::splitCondition(std::string_view condition) const {
@@ -124,6 +130,36 @@ DataTable* SortedTable::filterRenamed(const std::vector<std::pair<unsigned, std:
   relabel(*result, keptColumns, keptNames);
   normalize(*result);
   return result.release();
+}
+
+SharedNames SortedTable::headerPassingAll(
+    const std::vector<std::pair<unsigned, std::string>>& renames,
+    const std::string& condition) const {
+  const std::size_t width = header()->size();
+  std::size_t passing = 0;
+  bool all = true;
+  forEachField(condition, [&](std::size_t k, std::string_view field) {
+    if (k < width) {
+      all = all && passesAll(field);
+      ++passing;
+    }
+  });
+  if (!all || passing != width) return SharedNames();
+  // A rename to a name the header has already would leave two columns of
+  // one name, renamed differently in header and rows: not this path.
+  Names names = *header();
+  std::vector<std::string_view> sorted(names.begin(), names.end());
+  std::sort(sorted.begin(), sorted.end());
+  if (std::adjacent_find(sorted.begin(), sorted.end()) != sorted.end()) return SharedNames();
+  for (const auto& [position, name] : renames) {
+    if (position >= width || names[position] == name) continue;
+    if (std::find(names.begin(), names.end(), name) != names.end()) return SharedNames();
+    names[position] = name;
+  }
+  for (const auto& row : rows()) {
+    if (row->sharedNames() != header()) return SharedNames();
+  }
+  return names == *header() ? header() : SharedNames::make(std::move(names));
 }
 
 std::vector<int> SortedTable::openPositions(const std::string& condition) const {

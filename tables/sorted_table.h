@@ -67,6 +67,13 @@ class SortedTable : public DataTable {
   // This table is not changed. The caller owns the result.
   DataTable* filterRenamed(const std::vector<std::pair<unsigned, std::string>>& renames,
                            const std::string& condition);
+  // When filterRenamed(renames, condition) would give every row of this
+  // table as it stands, but for the names of its columns: the header its
+  // result would have, whose names are unique and name its rows too. Else
+  // no list. (A rule may then read this table's rows under that header
+  // instead of a copy of them.)
+  SharedNames headerPassingAll(const std::vector<std::pair<unsigned, std::string>>& renames,
+                               const std::string& condition) const;
   // The rows that do not match `condition`, all columns, in this table's
   // order. The caller owns the result.
   SortedTable* exclude(const std::string& condition);
