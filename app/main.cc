@@ -2,6 +2,7 @@
 // resulting tables to OUTPUT.
 #include <malloc.h>
 
+#include <cstdlib>
 #include <iostream>
 
 #include "app/run.h"
@@ -14,5 +15,5 @@ int main(int argc, char** argv) {
   // whole: mapped apart, they go back to the system when freed instead of
   // staying in the heap, so that the memory a run holds follows its rows.
   mallopt(M_MMAP_THRESHOLD, 1 << 22);
-  return tablog::runProgram(argc, argv, std::cout);
+  return tablog::runProgram(argc, argv, std::cout, std::getenv("TABLOG_THREADS"));
 }

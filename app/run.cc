@@ -83,11 +83,11 @@ enum class Ending { kWritten, kScriptUnreadable, kWriteFailed, kOutOfMemory };
 
 // Reads the script from `scriptFd` into an evaluator, a line at a time (the
 // script is never held whole), and writes the result to `outputFd`.
-// Closes both.
-Ending evaluateInto(int scriptFd, int outputFd) {
+// Closes both. The evaluator spreads its work over `workers`.
+Ending evaluateInto(int scriptFd, int outputFd, Workers workers) {
   bool written;
   try {
-    EvaluateGraph graph;
+    EvaluateGraph graph(workers);
     bool read = readScript(scriptFd, [&graph](std::string_view line) { graph.takeLine(line); });
     close(std::exchange(scriptFd, -1));
     if (!read) {
@@ -135,14 +135,14 @@ int fail(std::ostream& console, const char* message) {
 
 }  // namespace
 
-void runScript(std::string script, std::ostream& out) {
-  EvaluateGraph graph;
+void runScript(std::string script, std::ostream& out, Workers workers) {
+  EvaluateGraph graph(workers);
   forEachScriptLine(script, [&graph](std::string_view line) { graph.takeLine(line); });
   std::string().swap(script);  // the text is no longer needed while rules run
   out << graph;
 }
 
-int runProgram(int argc, const char* const* argv, std::ostream& console) {
+int runProgram(int argc, const char* const* argv, std::ostream& console, const char* threads) {
   if (argc == 2 && answerOption(argv[1], console)) return 0;
   if (argc <= 2) {
     console << "2 parametert kerek!" << std::flush;
@@ -158,7 +158,7 @@ int runProgram(int argc, const char* const* argv, std::ostream& console) {
     close(scriptFd);
     return fail(console, "Nem tudom irni a file-t!");
   }
-  switch (evaluateInto(scriptFd, outputFd)) {
+  switch (evaluateInto(scriptFd, outputFd, Workers(Workers::fromSetting(threads)))) {
     case Ending::kWritten:
       return 0;
     case Ending::kScriptUnreadable:

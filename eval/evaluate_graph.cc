@@ -8,10 +8,13 @@
 
 namespace tablog {
 
-EvaluateGraph::EvaluateGraph()
-    : rowStore_(std::make_shared<RowStore>(sizeof(DataCol))),
+EvaluateGraph::EvaluateGraph() : EvaluateGraph(Workers()) {}
+
+EvaluateGraph::EvaluateGraph(Workers workers)
+    : workers_(workers),
+      rowStore_(std::make_shared<RowStore>(sizeof(DataCol))),
       store_(std::make_shared<std::vector<std::unique_ptr<SortedTable>>>()),
-      loader_(std::make_shared<TableLoader>()) {}
+      loader_(std::make_shared<TableLoader>(workers)) {}
 
 SortedTable* EvaluateGraph::createTable(std::string name, std::string_view columnList,
                                         bool declared) {
@@ -70,7 +73,7 @@ std::ostream& operator<<(std::ostream& out, EvaluateGraph graph) {
   for (const auto* list : {&graph.tables(), &graph.ruleTables()}) {
     for (const SortedTable* table : *list) {
       assert(isNormalized(table->rows()));
-      table->writeTo(out, buffer);
+      table->writeTo(out, buffer, graph.workers());
       buffer += '\n';
     }
   }

@@ -25,7 +25,12 @@ namespace tablog {
 
 class EvaluateGraph {
  public:
+  // An evaluator that works on the calling thread alone.
   EvaluateGraph();
+  // An evaluator that spreads the intake of data lines, the normalising of
+  // the tables they fill and the writing of large tables over `workers`.
+  // The output is the same for any number of threads.
+  explicit EvaluateGraph(Workers workers);
   EvaluateGraph(const EvaluateGraph& other) = default;
   EvaluateGraph& operator=(const EvaluateGraph& other) = default;
   virtual ~EvaluateGraph() = default;
@@ -71,6 +76,7 @@ class EvaluateGraph {
   }
   const std::vector<SortedTable*>& ruleTables() const { return ruleTables_; }
   const std::vector<std::string>& rules() const { return rules_; }
+  const Workers& workers() const { return workers_; }
   SortedTable* currentTable() const {
     assert(!loader_->pending());
     return currentTable_;
@@ -98,6 +104,7 @@ class EvaluateGraph {
                                             const AtomObserver* observe);
   // A new table of the evaluator, declared or made by a rule head.
   SortedTable* createTable(std::string name, std::string_view columnList, bool declared);
+  Workers workers_;
   // The blocks every row of this evaluator's tables is made in.
   std::shared_ptr<RowStore> rowStore_;
   // Every table this evaluator and its copies have made.

@@ -10,6 +10,7 @@
 
 #include <algorithm>
 #include <cassert>
+#include <cstring>
 #include <new>
 #include <utility>
 
@@ -217,17 +218,48 @@ void DataTable::setContents(SharedNames header, RowList rows) {
 
 DataTable* DataTable::filter(const std::string&) { return this; }
 
-void DataTable::writeTo(std::ostream& out, std::string& buffer) const {
-  constexpr std::size_t kChunk = 1 << 16;
-  buffer += name_;
-  buffer += '(';
-  for (std::size_t i = 0; i < columns_->size(); ++i) {
-    if (i > 0) buffer += ',';
-    buffer += (*columns_)[i];
+namespace {
+
+// The printed rows of a part of a table, each ended by a line feed, in a
+// block that grows as it fills.
+class PrintedRows {
+ public:
+  // Prints rows[begin, end) in place of what the block held.
+  void print(const RowList& rows, std::size_t begin, std::size_t end) {
+    used_ = 0;
+    for (std::size_t i = begin; i < end; ++i) {
+      if (i + kPrefetchDistance < end) prefetchRow(rows[i + kPrefetchDistance].get());
+      const DataCol& row = *rows[i];
+      char* at = room(row.printedSize() + 1);
+      at = row.printTo(at);
+      *at = '\n';
+      used_ = static_cast<std::size_t>(at + 1 - block_.get());
+    }
   }
-  buffer += ")\n";
-  // Rows are printed straight into a block of memory, which goes out
-  // whenever the next row would not fit.
+  void writeTo(std::ostream& out) const {
+    out.write(block_.get(), static_cast<std::streamsize>(used_));
+  }
+
+ private:
+  char* room(std::size_t size) {
+    if (used_ + size > capacity_) {
+      const std::size_t capacity = std::max(2 * capacity_, used_ + size);
+      std::unique_ptr<char[]> grown(new char[capacity]);
+      if (used_ > 0) std::memcpy(grown.get(), block_.get(), used_);
+      block_ = std::move(grown);
+      capacity_ = capacity;
+    }
+    return block_.get() + used_;
+  }
+  std::unique_ptr<char[]> block_;
+  std::size_t used_ = 0;
+  std::size_t capacity_ = 0;
+};
+
+// Prints `rows` straight into a block of memory, which goes out whenever
+// the next row would not fit, after what `buffer` holds.
+void writeRows(std::ostream& out, std::string& buffer, const RowList& all) {
+  constexpr std::size_t kChunk = 1 << 16;
   std::unique_ptr<char[]> block(new char[kChunk]);
   std::size_t used = 0;
   auto flush = [&] {
@@ -236,7 +268,6 @@ void DataTable::writeTo(std::ostream& out, std::string& buffer) const {
     out.write(block.get(), static_cast<std::streamsize>(used));
     used = 0;
   };
-  const RowList& all = rows();
   for (std::size_t i = 0; i < all.size(); ++i) {
     if (i + kPrefetchDistance < all.size()) prefetchRow(all[i + kPrefetchDistance].get());
     const DataCol* row = all[i].get();
@@ -252,6 +283,37 @@ void DataTable::writeTo(std::ostream& out, std::string& buffer) const {
     used += size;
   }
   flush();
+}
+
+// writeRows with the rows printed by `workers`: a round gives each part
+// kPartRows rows, and the parts go out in order when the round has ended.
+void writeRows(std::ostream& out, std::string& buffer, const RowList& all, const Workers& workers) {
+  constexpr std::size_t kPartRows = 1 << 14;
+  const std::size_t parts = workers.partsFor(all.size(), kPartRows);
+  if (parts == 1) return writeRows(out, buffer, all);
+  out.write(buffer.data(), static_cast<std::streamsize>(buffer.size()));
+  buffer.clear();
+  std::vector<PrintedRows> printed(parts);
+  for (std::size_t begin = 0; begin < all.size(); begin += parts * kPartRows) {
+    workers.run(parts, [&](std::size_t k) {
+      const std::size_t from = std::min(all.size(), begin + k * kPartRows);
+      printed[k].print(all, from, std::min(all.size(), from + kPartRows));
+    });
+    for (const PrintedRows& p : printed) p.writeTo(out);
+  }
+}
+
+}  // namespace
+
+void DataTable::writeTo(std::ostream& out, std::string& buffer, const Workers& workers) const {
+  buffer += name_;
+  buffer += '(';
+  for (std::size_t i = 0; i < columns_->size(); ++i) {
+    if (i > 0) buffer += ',';
+    buffer += (*columns_)[i];
+  }
+  buffer += ")\n";
+  writeRows(out, buffer, rows(), workers);
 }
 
 std::ostream& operator<<(std::ostream& out, const DataTable& table) {

@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "rows/data_col.h"
+#include "rows/workers.h"
 
 namespace tablog {
 
@@ -93,8 +94,9 @@ class DataTable {
 
   // Writes the printed form, "name(col,...)" and one line per row, each
   // ended by a line feed. Uses `buffer` for batching writes; it is empty
-  // when the call returns.
-  void writeTo(std::ostream& out, std::string& buffer) const;
+  // when the call returns. A large table's rows are printed by `workers`,
+  // a part of the rows each, and go out in order.
+  void writeTo(std::ostream& out, std::string& buffer, const Workers& workers = Workers()) const;
 
   // The header and the rows, for the operators over tables (the order, the
   // joins, the growth of a rule's running result). A row named by the

@@ -22,6 +22,8 @@
 #include <utility>
 #include <vector>
 
+#include "rows/workers.h"
+
 namespace tablog {
 
 namespace radix_sort_internal {
@@ -103,13 +105,13 @@ bool sortByDigits(std::span<T> items, T* buffer, KeyOf& keyOf) {
 }  // namespace radix_sort_internal
 
 // Sorts `items` stably by keyOf(item), a std::uint64_t, kDigitBits bits at
-// a time: the sorted items end in `items`. `buffer` is grown to
-// items.size() when it is shorter, and what it holds afterwards is left
+// a time: the sorted items end in `items`. `buffer`, a vector of T, is
+// grown to items.size() when it is shorter, and what it holds afterwards is left
 // over from the moves. If growing it throws, `items` is as it was.
 // REQUIRES: 1 <= kDigitBits <= 12 (the counts lie on the stack),
 // items.size() < 2^32, and `items` does not lie in `buffer`.
-template <int kDigitBits, class T, class KeyOf>
-void radixSort(std::span<T> items, std::vector<T>& buffer, KeyOf keyOf) {
+template <int kDigitBits, class T, class Buffer, class KeyOf>
+void radixSort(std::span<T> items, Buffer& buffer, KeyOf keyOf) {
   if (radix_sort_internal::keysInOrder(items, keyOf)) return;
   if (buffer.size() < items.size()) buffer.resize(items.size());
   if (radix_sort_internal::sortByDigits<kDigitBits>(items, buffer.data(), keyOf)) {
@@ -126,6 +128,54 @@ void radixSort(std::vector<T>& items, std::vector<T>& buffer, KeyOf keyOf) {
   buffer.resize(items.size());
   if (radix_sort_internal::sortByDigits<kDigitBits>(std::span(items), buffer.data(), keyOf)) {
     items.swap(buffer);
+  }
+}
+
+// radixSort spread over `workers`. Each pass cuts the items as they stand
+// into parts; every part counts its digits, and then moves its items to
+// the places that the parts before it leave free, so the sort stays stable
+// and its result is the one-thread result.
+template <int kDigitBits, class T, class Buffer, class KeyOf>
+void radixSort(std::span<T> items, Buffer& buffer, KeyOf keyOf, const Workers& workers) {
+  using D = radix_sort_internal::Digits<kDigitBits>;
+  constexpr std::size_t kLeastPart = std::size_t{1} << 15;
+  const std::size_t n = items.size(), parts = workers.partsFor(n, kLeastPart);
+  if (parts == 1) return radixSort<kDigitBits>(items, buffer, keyOf);
+  if (radix_sort_internal::keysInOrder(items, keyOf)) return;
+  if (buffer.size() < n) buffer.resize(n);
+  auto part = [&](T* at, std::size_t k) {
+    return std::span<T>(at + n * k / parts, at + n * (k + 1) / parts);
+  };
+  const std::uint64_t first = keyOf(items[0]);
+  std::vector<std::uint64_t> differs(parts);
+  workers.run(parts, [&](std::size_t k) {
+    for (const T& x : part(items.data(), k)) differs[k] |= keyOf(x) ^ first;
+  });
+  std::uint64_t differ = 0;
+  for (std::uint64_t d : differs) differ |= d;
+  std::vector<std::array<std::uint32_t, D::kValues>> place(parts);
+  T* from = items.data();
+  T* to = buffer.data();
+  for (int d = 0; d < D::kCount; ++d) {
+    if (D::of(differ, d) == 0) continue;  // every key shares it
+    workers.run(parts, [&](std::size_t k) {
+      place[k].fill(0);
+      for (const T& x : part(from, k)) ++place[k][D::of(keyOf(x), d)];
+    });
+    std::uint32_t sum = 0;
+    for (std::size_t v = 0; v < D::kValues; ++v) {
+      for (std::size_t k = 0; k < parts; ++k) sum += std::exchange(place[k][v], sum);
+    }
+    workers.run(parts, [&](std::size_t k) {
+      for (T& x : part(from, k)) to[place[k][D::of(keyOf(x), d)]++] = std::move(x);
+    });
+    std::swap(from, to);
+  }
+  if (from != items.data()) {
+    workers.run(parts, [&](std::size_t k) {
+      std::span<T> moved = part(from, k);
+      std::move(moved.begin(), moved.end(), items.begin() + (moved.data() - from));
+    });
   }
 }
 

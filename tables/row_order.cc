@@ -50,6 +50,29 @@ struct Entry {
 };
 static_assert(alignof(DataCol) > Entry::kTagBits);
 
+// Entries are made in memory that nothing fills first: the first to write
+// an entry is the part of the work that owns it, on its own thread, so a
+// large list's pages are first touched in parallel and only once.
+template <class T>
+struct LeftUnset : std::allocator<T> {
+  template <class U>
+  struct rebind {
+    using other = LeftUnset<U>;
+  };
+  LeftUnset() = default;
+  template <class U>
+  LeftUnset(const LeftUnset<U>&) {}
+  template <class U>
+  void construct(U* p) {
+    ::new (static_cast<void*>(p)) U;
+  }
+  template <class U, class... Args>
+  void construct(U* p, Args&&... args) {
+    ::new (static_cast<void*>(p)) U(std::forward<Args>(args)...);
+  }
+};
+using Entries = std::vector<Entry, LeftUnset<Entry>>;
+
 constexpr std::uint32_t kEnded = 3;    // the kind of a row that has no value here
 constexpr std::uint32_t kDropped = 4;  // a row equal to the one before it
 
@@ -72,10 +95,13 @@ struct Range {
   int column;
 };
 
+// Ranges of fewer rows than this are not worth cutting over threads.
+constexpr std::size_t kLeastPart = std::size_t{1} << 15;
+
 class Leveller {
  public:
-  Leveller(std::vector<Entry>& entries, std::size_t radixFrom)
-      : e_(entries), radixFrom_(radixFrom) {}
+  Leveller(Entries& entries, std::size_t radixFrom, Workers workers = Workers())
+      : e_(entries), radixFrom_(radixFrom), workers_(workers) {}
 
   // Normalises the whole list.
   void run() {
@@ -93,30 +119,70 @@ class Leveller {
   }
 
  private:
+  // Ranges are disjoint, and each is normalised by its own entries alone,
+  // so they may be taken in any order and on any thread. With several
+  // threads, a large range is levelled with its walks and sorts spread
+  // over them; the small ones are left to the end and shared out.
   void drain() {
+    std::vector<Range> small;
     while (!work_.empty()) {
       Range r = work_.back();
       work_.pop_back();
-      level(r);
+      if (workers_.threads() > 1 && r.end - r.begin < kLeastPart) {
+        small.push_back(r);
+      } else {
+        level(r);
+      }
+    }
+    if (!small.empty()) spread(small);
+  }
+
+  // Normalises the disjoint `ranges`, cut into parts of about equal rows,
+  // each part on one thread by a one-thread Leveller of its own.
+  void spread(const std::vector<Range>& ranges) {
+    std::size_t total = 0;
+    for (const Range& r : ranges) total += r.end - r.begin;
+    const std::size_t parts = workers_.partsFor(total, kLeastPart);
+    std::vector<std::size_t> cuts{0};
+    for (std::size_t i = 0, rows = 0; i < ranges.size(); ++i) {
+      rows += ranges[i].end - ranges[i].begin;
+      if (rows * parts >= total * cuts.size() && cuts.size() < parts) cuts.push_back(i + 1);
+    }
+    cuts.resize(parts + 1, ranges.size());
+    cuts.back() = ranges.size();
+    workers_.run(parts, [&](std::size_t k) {
+      Leveller one(e_, radixFrom_);
+      one.work_.assign(ranges.begin() + static_cast<std::ptrdiff_t>(cuts[k]),
+                       ranges.begin() + static_cast<std::ptrdiff_t>(cuts[k + 1]));
+      one.drain();
+    });
+  }
+
+  // Sets the tag and key of e_[begin, end) from their values at `column`.
+  void readKeys(std::uint32_t begin, std::uint32_t end, int column) {
+    for (std::uint32_t i = begin; i < end; ++i) {
+      if (i + 2 * kPrefetchDistance < end) prefetchRow(e_[i + 2 * kPrefetchDistance].row());
+      if (i + kPrefetchDistance < end) prefetchText(e_[i + kPrefetchDistance], column);
+      Entry& x = e_[i];
+      const DataCol& row = *x.row();
+      const std::uint32_t kind = kindAt(row, column);
+      x.setTag(kind);
+      if (kind == Quoted) {
+        x.key = textPrefix(row.at(column).text());
+      } else if (kind == Plain) {
+        x.key = static_cast<std::uint32_t>(row.at(column).number()) ^ 0x80000000u;
+      }
     }
   }
 
   // Splits a range of rows that agree before `column` into kind runs and
   // orders each. One walk over the rows reads each value's kind and key.
   void level(Range r) {
-    for (std::uint32_t i = r.begin; i < r.end; ++i) {
-      if (i + 2 * kPrefetchDistance < r.end) prefetchRow(e_[i + 2 * kPrefetchDistance].row());
-      if (i + kPrefetchDistance < r.end) prefetchText(e_[i + kPrefetchDistance], r.column);
-      Entry& x = e_[i];
-      const DataCol& row = *x.row();
-      const std::uint32_t kind = kindAt(row, r.column);
-      x.setTag(kind);
-      if (kind == Quoted) {
-        x.key = textPrefix(row.at(r.column).text());
-      } else if (kind == Plain) {
-        x.key = static_cast<std::uint32_t>(row.at(r.column).number()) ^ 0x80000000u;
-      }
-    }
+    const std::size_t size = r.end - r.begin, parts = workers_.partsFor(size, kLeastPart);
+    workers_.run(parts, [&](std::size_t k) {
+      readKeys(static_cast<std::uint32_t>(r.begin + size * k / parts),
+               static_cast<std::uint32_t>(r.begin + size * (k + 1) / parts), r.column);
+    });
     for (std::uint32_t s = r.begin; s < r.end;) {
       std::uint32_t t = s + 1;
       while (t < r.end && e_[t].tag() == e_[s].tag()) ++t;
@@ -260,7 +326,8 @@ class Leveller {
 
   // Sorts e_[s, t) by key, stably, a byte at a time (tables/radix_sort.h).
   void radixByKey(std::uint32_t s, std::uint32_t t) {
-    radixSort<8>(std::span(e_).subspan(s, t - s), buffer_, [](const Entry& x) { return x.key; });
+    radixSort<8>(
+        std::span(e_).subspan(s, t - s), buffer_, [](const Entry& x) { return x.key; }, workers_);
   }
 
   // Hands each run of entries with equal values (as `same` tells) that
@@ -275,16 +342,17 @@ class Leveller {
     }
   }
 
-  std::vector<Entry>& e_;
+  Entries& e_;
   std::size_t radixFrom_;
+  Workers workers_;
   std::vector<Range> work_;
-  std::vector<Entry> buffer_;  // the radix sort's other half
+  Entries buffer_;  // the radix sort's other half
 };
 
 // Puts the kept rows of `entries` (rows[begin, ...) in their normalised
 // order) back into rows[begin, ...) and frees the dropped ones; returns
 // how many were kept.
-std::size_t collect(RowList& rows, std::size_t begin, const std::vector<Entry>& entries) {
+std::size_t collect(RowList& rows, std::size_t begin, const Entries& entries) {
   std::size_t kept = begin;
   for (std::size_t i = 0; i < entries.size(); ++i) rows[begin + i].release();
   for (const Entry& x : entries) {
@@ -297,11 +365,15 @@ std::size_t collect(RowList& rows, std::size_t begin, const std::vector<Entry>& 
   return kept - begin;
 }
 
-std::vector<Entry> entriesOf(const RowList& rows, std::size_t begin, std::size_t end) {
-  std::vector<Entry> entries(end - begin);
-  for (std::size_t i = begin; i < end; ++i) {
-    entries[i - begin] = {0, reinterpret_cast<std::uintptr_t>(rows[i].get())};
-  }
+Entries entriesOf(const RowList& rows, std::size_t begin, std::size_t end,
+                  const Workers& workers = Workers()) {
+  Entries entries(end - begin);
+  const std::size_t size = end - begin, parts = workers.partsFor(size, kLeastPart);
+  workers.run(parts, [&](std::size_t k) {
+    for (std::size_t i = begin + size * k / parts; i < begin + size * (k + 1) / parts; ++i) {
+      entries[i - begin] = {0, reinterpret_cast<std::uintptr_t>(rows[i].get())};
+    }
+  });
   return entries;
 }
 
@@ -323,10 +395,10 @@ std::vector<Entry> entriesOf(const RowList& rows, std::size_t begin, std::size_t
 // Normalises rows[begin, end) as a list of its own: its kept rows come first
 // in the range, in their normalised order, and nullptr fills the rest. If
 // memory runs out, the range is left as it was.
-std::size_t normalizeRange(RowList& rows, std::size_t begin, std::size_t end,
-                           std::size_t radixFrom) {
-  std::vector<Entry> entries = entriesOf(rows, begin, end);
-  Leveller(entries, radixFrom).run();
+std::size_t normalizeRange(RowList& rows, std::size_t begin, std::size_t end, std::size_t radixFrom,
+                           const Workers& workers = Workers()) {
+  Entries entries = entriesOf(rows, begin, end, workers);
+  Leveller(entries, radixFrom, workers).run();
   return collect(rows, begin, entries);
 }
 
@@ -345,7 +417,7 @@ bool sameFirst(const DataValue* a, const DataValue* b) {
 // them, and the sort needs room for the longest run only. At the first
 // pair out of order, the runs normalised so far and the rest are normalised as
 // one list, whose normal form is the same.
-void normalizeRows(RowList& rows, std::size_t radixFrom) {
+void normalizeRows(RowList& rows, std::size_t radixFrom, const Workers& workers) {
   std::size_t kept = 0;  // rows[0, kept) is normalised; rows[kept, begin) is empty
   std::size_t begin = 0;
   auto closeGap = [&] {
@@ -371,7 +443,7 @@ void normalizeRows(RowList& rows, std::size_t radixFrom) {
         break;
       }
       if (!inOrder) break;
-      std::size_t n = end - begin > 1 ? normalizeRange(rows, begin, end, radixFrom) : 1;
+      std::size_t n = end - begin > 1 ? normalizeRange(rows, begin, end, radixFrom, workers) : 1;
       for (std::size_t i = 0; i < n; ++i) rows[kept++] = std::move(rows[begin + i]);
       begin = end;
     }
@@ -380,7 +452,7 @@ void normalizeRows(RowList& rows, std::size_t radixFrom) {
     throw;
   }
   closeGap();
-  if (!inOrder) rows.resize(normalizeRange(rows, 0, rows.size(), radixFrom));
+  if (!inOrder) rows.resize(normalizeRange(rows, 0, rows.size(), radixFrom, workers));
   assert(isNormalized(rows));
 }
 
@@ -392,7 +464,7 @@ void normalizeGroups(RowList& rows, const std::vector<std::uint32_t>& ends, int 
                      std::size_t radixFrom) {
   assert(ends.empty() || ends.back() == rows.size());
   assert(groupsAgreeBefore(rows, ends, column));
-  std::vector<Entry> entries = entriesOf(rows, 0, rows.size());
+  Entries entries = entriesOf(rows, 0, rows.size());
   Leveller(entries, radixFrom).run(ends, column);
   rows.resize(collect(rows, 0, entries));
   assert(isNormalized(rows));

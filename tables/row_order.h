@@ -30,7 +30,10 @@ constexpr std::size_t kRadixSortFrom = std::size_t{1} << 14;
 // runs out, std::bad_alloc leaves `rows` a list with the same normal form
 // (part of it may be normalised already). (Tests pass a small `radixFrom` to
 // take the radix sort with small lists.)
-void normalizeRows(RowList& rows, std::size_t radixFrom = kRadixSortFrom);
+// The walks over a large list and its radix sorts are spread over
+// `workers`; the result does not depend on their number.
+void normalizeRows(RowList& rows, std::size_t radixFrom = kRadixSortFrom,
+                   const Workers& workers = Workers());
 
 // Normalises a list made of groups of rows, rows[ends[g - 1], ends[g]) the
 // g-th, where the rows of a group agree on every column before `column`

@@ -26,7 +26,7 @@ struct RowEq {
 
 }  // namespace
 
-void uniteRows(RowList& rows, RowList added) {
+void uniteRows(RowList& rows, RowList added, const Workers& workers) {
   if (rows.empty()) {
     rows.swap(added);
   } else {
@@ -34,7 +34,7 @@ void uniteRows(RowList& rows, RowList added) {
     for (auto& row : added) rows.push_back(std::move(row));
   }
   const std::size_t before = rows.size();
-  normalizeRows(rows);
+  normalizeRows(rows, kRadixSortFrom, workers);
   // A list this large usually stays as it is for the rest of the run: the
   // room of the repeats it dropped goes back when that is much. Room it
   // never used costs no memory, and a copy would.

@@ -12,8 +12,9 @@ namespace tablog {
 
 // Appends `added` to `rows` and normalises the whole: what appending each
 // added row and normalising after each gives, since a row appended to a
-// normal form only moves left past greater rows.
-void uniteRows(RowList& rows, RowList added);
+// normal form only moves left past greater rows. The normalising of a
+// large list is spread over `workers`.
+void uniteRows(RowList& rows, RowList added, const Workers& workers = Workers());
 
 // Copies, made in `store`, of the rows of `rows` that equal no row of
 // `other` (by position), in order. One hash lookup per row.

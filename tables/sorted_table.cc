@@ -50,7 +50,12 @@ void SortedTable::insertRow(DataCol* row) {
 }
 
 std::unique_ptr<DataCol> SortedTable::rowFromText(std::string_view text, TextPool* pool) {
-  std::unique_ptr<DataCol> row(newRow());
+  return rowOfText(text, header(), rowStore().get(), pool);
+}
+
+std::unique_ptr<DataCol> SortedTable::rowOfText(std::string_view text, SharedNames names,
+                                                RowStore* store, TextPool* pool) {
+  std::unique_ptr<DataCol> row = DataCol::make(store, std::move(names));
   forEachField(text, [&](std::size_t k, std::string_view field) {
     if (k >= static_cast<std::size_t>(row->size())) return;
     if (pool != nullptr) {
@@ -218,7 +223,9 @@ std::unique_ptr<DataCol> SortedTable::rowFrom(const DataCol& row) {
   return copy;
 }
 
-void SortedTable::insertRows(RowList added) { uniteRows(rows(), std::move(added)); }
+void SortedTable::insertRows(RowList added, const Workers& workers) {
+  uniteRows(rows(), std::move(added), workers);
+}
 
 SortedTable* SortedTable::minus(DataTable& other) {
   if (other.columnCount() != columnCount()) return this;

@@ -45,7 +45,7 @@ class SortedTable : public DataTable {
   // each of them in turn, since a row inserted into a normal form only
   // moves left past greater rows, and so the normal form of the whole is
   // reached whichever way. This is how a script's data lines arrive.
-  void insertRows(RowList added);
+  void insertRows(RowList added, const Workers& workers = Workers());
   // Builds a row of `table` from `text` (fields split at commas outside
   // single quotes, each set by the literal rule; fields the text does not
   // reach stay Null, fields beyond the last column are ignored), inserts it
@@ -99,6 +99,11 @@ class SortedTable : public DataTable {
   // past the text Null, fields past the columns ignored. With a `pool`,
   // long texts that repeat in a column share one block.
   std::unique_ptr<DataCol> rowFromText(std::string_view text, TextPool* pool = nullptr);
+  // The row rowFromText makes, named by `names` and made in `store` (on the
+  // heap without one), touching nothing of any table: rows of one table may
+  // be made so on several threads, each with a store and a pool of its own.
+  static std::unique_ptr<DataCol> rowOfText(std::string_view text, SharedNames names,
+                                            RowStore* store, TextPool* pool);
 
  private:
   // The positions of the condition's open fields, in increasing order.
