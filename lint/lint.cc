@@ -308,7 +308,10 @@ class ScriptChecker {
 
 }  // namespace
 
-std::vector<Finding> lintScript(std::string_view text) { return ScriptChecker(text).run(); }
+std::vector<Finding> lintScript(std::string_view text) {
+  std::string copy;
+  return ScriptChecker(withFinalLineFeed(text, copy)).run();
+}
 
 std::string formatFinding(std::string_view script, const Finding& finding) {
   return std::string(script) + ":" + std::to_string(finding.line) + ":" +

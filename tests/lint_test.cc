@@ -16,6 +16,7 @@
 
 #include "app/run.h"
 #include "gtest/gtest.h"
+#include "lint/graph.h"
 #include "tests/random_cases.h"
 #include "tests/run_tablog.h"
 
@@ -137,6 +138,8 @@ const Case kCases[] = {
     {"T(A)\n1\nR<-T(A)\n", 3, 1, "bad-head", "head has no \"(\""},
     {"T(A)\n1\nR(A)<-T(A)foo\n", 3, 11, "bad-atom", "text \"foo\" after the atom's \")\""},
     {"T(A)\r\n1\r\n", 1, 5, "carriage-return", "line ends with a carriage return (2 lines do)"},
+    // A last line without a line feed is read whole.
+    {"P(A,B)\n1,2\nR(A,C)<-P(A,B)", 3, 5, "head-unbound", "the head's column C is not a column"},
 };
 
 TEST(LintTest, EachFindingHasItsPlaceNameAndMessage) {
@@ -260,6 +263,12 @@ TEST(LintTest, NoRowsWhereAFindingSaysSo) {
     EXPECT_EQ(RowsOf(out.str(), "H").size(), 0u) << script << Describe(lintScript(script));
   }
   EXPECT_GT(checked, tablog::testing::iterations(600) / 10);
+}
+
+// The graph of a script whose last rule has no line feed draws that rule.
+TEST(LintTest, GraphReadsALastLineWithoutLineFeed) {
+  std::string dot = tablog::scriptGraph("T(A)\n1\nR(A)<-T(A)");
+  EXPECT_NE(dot.find("label=\"R(A)<-T(A)\""), std::string::npos) << dot;
 }
 
 struct LintRun {
