@@ -11,6 +11,7 @@
 
 #include "eval/script_syntax.h"
 #include "lint/rule_checker.h"
+#include "lint/script_data.h"
 #include "lint/table_catalog.h"
 #include "lint/words.h"
 #include "rows/data_value.h"
@@ -49,7 +50,8 @@ class ScriptChecker {
 
   std::vector<Finding> run() {
     readLines();
-    RuleChecker rules(rules_, tables_, findings_, comparisons_);
+    data_.finish();
+    RuleChecker rules(rules_, tables_, data_, findings_, comparisons_);
     for (std::size_t r = 0; r < rules_.size(); ++r) rules.check(r);
     if (!comparisons_.empty()) checkComparisons();
     std::stable_sort(findings_.begin(), findings_.end(), [](const Finding& a, const Finding& b) {
@@ -82,6 +84,7 @@ class ScriptChecker {
           current = checkDeclaration(number, line);
           break;
         case LineKind::kData:
+          data_.addLine(number, line);
           checkData(number, line, current);
           break;
       }
@@ -180,6 +183,7 @@ class ScriptChecker {
     std::vector<Piece> columns = splitColumns(read.columns, columnsAt);
     std::vector<std::string> names = textsOf(columns);
     int index = tables_.add(std::string(read.name), names, number, true);
+    data_.declare(index, ScriptData::Line{number, line});
 
     std::string what = "table " + shown(read.name) + " with the columns (" + joined(names) + ")";
     std::size_t open = line.find('(');
@@ -301,6 +305,7 @@ class ScriptChecker {
 
   std::string_view text_;
   TableCatalog tables_;
+  ScriptData data_;  // the rows the data lines give the declared tables
   std::vector<ScriptRule> rules_;
   std::vector<Comparison> comparisons_;
   std::vector<Finding> findings_;
