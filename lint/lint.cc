@@ -10,6 +10,7 @@
 #include <algorithm>
 
 #include "eval/script_syntax.h"
+#include "lint/data_checks.h"
 #include "lint/rule_checker.h"
 #include "lint/script_data.h"
 #include "lint/table_catalog.h"
@@ -51,6 +52,8 @@ class ScriptChecker {
   std::vector<Finding> run() {
     readLines();
     data_.finish();
+    checkKeptRepeats(data_, tables_, findings_);
+    checkUnsortedColumns(data_, tables_, findings_);
     RuleChecker rules(rules_, tables_, data_, findings_, comparisons_);
     for (std::size_t r = 0; r < rules_.size(); ++r) rules.check(r);
     if (!comparisons_.empty()) checkComparisons();

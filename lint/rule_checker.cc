@@ -307,6 +307,7 @@ void RuleChecker::applyAtom(Body& b, std::size_t i, int target) {
   if (rows == Rows::kNone && t >= 0 && tables_.at(t).declared && !leftmost) {
     reportNoRows(b, i, t, step, pattern);
   }
+  if (t >= 0) checkCapitals(b, t, target, arguments, step);
   std::vector<BodyColumn> columns = atomColumns(b, i, header, step);
   for (std::size_t k = 0; k < columns.size(); ++k) {
     for (std::size_t j = 0; j < k; ++j) {
@@ -360,6 +361,38 @@ void RuleChecker::reportNoRows(const Body& b, std::size_t i, int t, const AtomSt
   if (!used.empty())
     message += ": " + joined(used) + ", which this atom used up, restricts nothing";
   add(at(b.terms[i].name), "empty-atom", message);
+}
+
+void RuleChecker::checkCapitals(const Body& b, int t, int target,
+                                const std::vector<Piece>& arguments, const AtomStep& step) {
+  const TableCatalog::Table& table = tables_.at(t);
+  const std::vector<std::string>& head = tables_.at(target).columns;
+  for (std::size_t k = 0; k < arguments.size() && k < table.columns.size(); ++k) {
+    const std::string variable(arguments[k].text);
+    if (variable.empty() || !isCapital(variable[0]) || hasEdgeBlank(variable)) continue;
+    // A variable that joins, fills the head, meets a condition or uses one.
+    if (std::count(b.variables.begin(), b.variables.end(), variable) != 1 ||
+        contains(head, variable) ||
+        std::any_of(b.terms.begin(), b.terms.end(),
+                    [&](const BodyTerm& c) { return c.isCondition && c.name == variable; }) ||
+        std::any_of(step.uses.begin(), step.uses.end(),
+                    [k](const ConditionUse& use) { return use.position == k; })) {
+      continue;
+    }
+    std::string where = "column " + table.columns[k] + " of " + table.name;
+    int line = data_.lineWithText(variable, t, k);
+    std::string holds = ", which holds the text " + variable + " on line " + std::to_string(line);
+    if (line == 0) {
+      line = data_.lineWithText(variable);
+      holds = "; the text " + variable + " stands in the data on line " + std::to_string(line);
+    }
+    if (line == 0) continue;
+    add(arguments[k].offset, "capital-constant",
+        variable +
+            " begins with a capital, so tablog reads it as a variable, which nothing else in the "
+            "rule names: it matches every value of " +
+            where + holds + "; write '" + variable + "' to select that text");
+  }
 }
 
 void RuleChecker::addComparisons(int t, const Pattern& pattern, std::size_t columns) {

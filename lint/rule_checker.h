@@ -163,6 +163,10 @@ class RuleChecker {
   // Says that an atom of the declared table `t` finds no rows.
   void reportNoRows(const Body& b, std::size_t i, int t, const AtomStep& step,
                     const Pattern& pattern);
+  // Says which arguments of an atom of table `t` read as variables where
+  // the data suggests a constant.
+  void checkCapitals(const Body& b, int t, int target, const std::vector<Piece>& arguments,
+                     const AtomStep& step);
   // Joins an atom's result into both running results; `empty` when it
   // has no rows whatever the data, `rows` what its data gives.
   void join(Body& b, const std::vector<BodyColumn>& columns, bool empty, Rows rows,

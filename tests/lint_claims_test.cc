@@ -202,5 +202,52 @@ TEST(LintClaimsTest, AfterAnAtomWithoutRowsTheBodyOnItsLeftStartsAfresh) {
   EXPECT_GT(checked, testing::iterations(8000) / 100);
 }
 
+// The number of rows of `rows` that repeat an earlier one.
+std::size_t repeats(const std::vector<std::string>& rows) {
+  std::vector<std::string> sorted = rows;
+  std::sort(sorted.begin(), sorted.end());
+  return rows.size() -
+         static_cast<std::size_t>(std::unique(sorted.begin(), sorted.end()) - sorted.begin());
+}
+
+// The repeats that kept-repeat reports are those the output keeps: all of
+// them when no rule writes the table, and no more than it keeps otherwise.
+TEST(LintClaimsTest, KeptRepeatsAreTheRepeatsTablogKeeps) {
+  Gen gen(20270115);
+  int reported = 0;
+  for (int n = 0; n < testing::iterations(4000); ++n) {
+    std::vector<std::string> lines = ScriptMaker(gen).make();
+    const std::string text = joinedLines(lines);
+    const std::vector<Finding> findings = lintScript(text);
+    const std::string out = run(lines);
+    std::map<std::string, int> declarations, heads, said;  // by table name
+    std::string current;
+    for (std::size_t k = 0; k < lines.size(); ++k) {
+      const std::string& line = lines[k];
+      if (classifyLine(line) == LineKind::kRule) {
+        ++heads[std::string(readNameAndColumns(splitRule(line).head).name)];
+      } else if (classifyLine(line) == LineKind::kDeclaration) {
+        current = std::string(readNameAndColumns(line).name);
+        ++declarations[current];
+      }
+      for (const Finding& f : findings) {
+        if (f.line == static_cast<int>(k) + 1 && f.name == "kept-repeat") ++said[current];
+      }
+    }
+    for (const auto& [name, count] : declarations) {
+      if (count != 1) continue;  // the output's first table of the name is the first one
+      const std::size_t kept = repeats(rowsOf(out, name));
+      const auto expected = static_cast<std::size_t>(said[name]);
+      reported += said[name];
+      if (heads[name] == 0) {
+        EXPECT_EQ(kept, expected) << name << " in\n" << text;
+      } else {
+        EXPECT_GE(kept, expected) << name << " in\n" << text;
+      }
+    }
+  }
+  EXPECT_GT(reported, testing::iterations(4000) / 200);
+}
+
 }  // namespace
 }  // namespace tablog

@@ -137,6 +137,12 @@ const Case kCases[] = {
     {"T(A)\n1\nR<-T(A)\n", 3, 1, "bad-head", "head has no \"(\""},
     {"T(A)\n1\nR(A)<-T(A)foo\n", 3, 11, "bad-atom", "text \"foo\" after the atom's \")\""},
     {"T(A)\r\n1\r\n", 1, 5, "carriage-return", "line ends with a carriage return (2 lines do)"},
+    {"Emp(N,D)\n'Anna','HR'\nR(N)<-Emp(N,HR)\n", 3, 13, "capital-constant",
+     "HR begins with a capital, so tablog reads it as a variable, which nothing else in the rule "
+     "names: it matches every value of column D of Emp, which holds the text HR on line 2"},
+    {"T(A,B)\n1,'x'\nU(C)\nHR\nR(A)<-T(A,HR)\n", 5, 11, "capital-constant",
+     "HR begins with a capital, so tablog reads it as a variable, which nothing else in the rule "
+     "names: it matches every value of column B of T; the text HR stands in the data on line 4"},
     {"I(K,N,U)\n1,'bolt','s1'\nS(Id,C)\n's1','DE'\nR(N)<-I(K,N,U),S(U,'CH')\n", 5, 16, "empty-atom",
      "this atom finds no rows: no data row of S matches U,'CH'; so the rule gets the rows of the "
      "atoms on its left as if the body ended before this atom"},
@@ -145,6 +151,18 @@ const Case kCases[] = {
      "this atom finds no rows: S has no data lines; so the rule gets the rows of the atoms on its "
      "left as if the body ended before this atom: C=CH, which this atom used up, restricts "
      "nothing"},
+    {"T(A)\n'x'\nx\n'x'\n", 4, 1, "kept-repeat",
+     "this row repeats the row of line 2, and tablog keeps both: sorted, the row of line 3 stands "
+     "between them, and tablog cannot order it against them (in column A it holds x where they "
+     "hold 'x', values of different kinds)"},
+    {"T(A,B)\n7,1\n07,2\n7,1\n8,0\n", 4, 1, "kept-repeat",
+     "this row repeats the row of line 2, and tablog keeps both: sorted, the row of line 3 stands "
+     "between them, and tablog cannot order it against them (in column A it holds 07 where they "
+     "hold 7, plain texts that read as one number)"},
+    {"Day(Event,Date)\n'a',2024-02-01\n'a',2024-01-05\n", 1, 11, "unsorted-column",
+     "the values of column Date of Day are plain texts that all read as the number 2024 "
+     "(2024-02-01 on line 2, 2024-01-05 on line 3): tablog orders plain values by the number it "
+     "reads at their start, so it does not sort the rows by this column"},
     // A last line without a line feed is read whole.
     {"P(A,B)\n1,2\nR(A,C)<-P(A,B)", 3, 5, "head-unbound", "the head's column C is not a column"},
 };
@@ -176,6 +194,11 @@ TEST(LintTest, FineScriptsGiveNothing) {
       "E(S)\n0800\n1200\nR(S)<-E(S),S>1100\nQ(S)<-E(S),S<2000\n",
       // A condition written twice is one row of conditions, used up once.
       "T(A)\n5\nR(A)<-T(A),A>3,A>3\n",
+      // A capitalised value in a condition is the text it reads; a variable
+      // that no data holds is a variable.
+      "E(N,D,S)\n'a','IT',1\nR(N)<-E(N,D,S),D=IT\n",
+      // Neighbouring repeats go; plain numbers and quoted dates sort.
+      "T(A,B)\n'x',2\n'x',2\n'y',10\n'y',9\nD(Day)\n'2024-02-01'\n'2024-01-05'\n",
   };
   for (const char* script : fine) EXPECT_EQ(Describe(lintScript(script)), "") << script;
 }
@@ -209,6 +232,11 @@ TEST(LintTest, ClaimsHoldInTablog) {
        "no-shared-variable,empty-atom,", "E(N,D)\n'a','x'\n\nD(D,F)\n'y',1\n\nR(N)\n'a'\n\n"},
       {"I(N,U)\n'bolt','s1'\nS(Id,C)\n's1','DE'\nR(N)<-I(N,U),S(U,'CH')\n", "empty-atom,",
        "I(N,U)\n'bolt','s1'\n\nS(Id,C)\n's1','DE'\n\nR(N)\n'bolt'\n\n"},
+      {"E(N,D)\n'a','HR'\n'b','IT'\nR(N)<-E(N,HR)\n", "capital-constant,",
+       "E(N,D)\n'a','HR'\n'b','IT'\n\nR(N)\n'a'\n'b'\n\n"},
+      {"T(A)\n'x'\nx\n'x'\n", "kept-repeat,", "T(A)\n'x'\nx\n'x'\n\n"},
+      {"D(Day)\n2024-02-01\n2024-01-05\n2024-03-01\n", "unsorted-column,",
+       "D(Day)\n2024-02-01\n2024-01-05\n2024-03-01\n\n"},
       // What the atom on its right found goes too, and N>c still stands.
       {"I(N,U)\n'bolt','s1'\n'nut','s2'\nS(U,C)\n's1','FR'\nR(N)<-I(N,U),S(U,'CH'),S(U,C),N>c\n",
        "empty-atom,misplaced-condition,",
