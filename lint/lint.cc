@@ -1,10 +1,12 @@
 // The entry of tablog-lint's checks. A script is read in passes over its
 // lines, each line read through eval/script_syntax.h as tablog reads it:
 // the first pass takes the declarations and data lines as tablog takes
-// them in and keeps the rules; then RuleChecker follows the rules in
-// script order, as tablog runs them after the last line. A second pass
-// over the data lines is made only when a rule compares the values of a
-// declared table, to read the values that the table holds.
+// them in and keeps the rules; the data lines then fill the declared
+// tables (lint/script_data.h), whose values lint/data_checks.h reads; then
+// RuleChecker follows the rules in script order, as tablog runs them after
+// the last line. A second pass over the data lines is made only when a
+// rule compares the values of a declared table, to read the values that
+// the table holds.
 #include "lint/lint.h"
 
 #include <algorithm>

@@ -5,8 +5,12 @@
 // columns, gets a constant column for each condition left over, and is
 // joined into the running result (its columns first, then the atom's new
 // ones), unless that result has no rows, when the atom starts it afresh.
-// The checker ties what the model decides to the conditions as written,
-// to say where each warning stands.
+// Two running results are followed: the body's shape, with every atom of
+// a known table taken to find rows, and the flow that the data gives,
+// where an atom is asked of its table's data lines. A warning says that a
+// rule adds nothing only where that holds however the joins go. The
+// checker ties what the model decides to the conditions as written, to
+// say where each warning stands.
 #include "lint/rule_checker.h"
 
 #include <algorithm>
