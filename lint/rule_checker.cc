@@ -546,7 +546,7 @@ void RuleChecker::join(Body& b, const std::vector<BodyColumn>& columns, bool emp
   }
   std::vector<std::string> common = b.result.take(columns, !empty);
   if (!empty && common.empty()) {
-    reportNoSharedVariable(atom, before, leftmost);
+    reportNoSharedVariable(atom, before, leftmost, columns.empty());
   } else if (shared.size() >= 2) {
     add(at(atom.name), "shared-variables",
         "this atom shares the variables " + joined(shared) +
@@ -566,23 +566,25 @@ void RuleChecker::follow(Body& b, const std::vector<BodyColumn>& columns, Rows r
   b.rows = rows == Rows::kNone || common.empty() ? Rows::kNone : Rows::kUnknown;
 }
 
-void RuleChecker::reportNoSharedVariable(const BodyTerm& atom, Rows before, bool leftmost) {
+void RuleChecker::reportNoSharedVariable(const BodyTerm& atom, Rows before, bool leftmost,
+                                         bool keepsNoColumn) {
   std::string message = "this atom shares no variable with the atoms on its right: ";
-  if (before == Rows::kSome) {
+  const std::string joins = "tablog joins rows only on a common column, so ";
+  if (leftmost && keepsNoColumn) {
+    // Joined with itself, a table without columns has no rows either.
+    message += "it keeps no column, and " + joins +
+               "whatever those atoms find, the rule adds "
+               "nothing";
+  } else if (before == Rows::kSome) {
     // The running result is one atom asked of the rows of its data.
-    message +=
-        "those find rows in the script's data, and tablog joins rows only on a common "
-        "column, so the join gives none";
+    message += "those find rows in the script's data, and " + joins + "the join gives none";
     message += leftmost ? " and the rule adds nothing" : std::string(", and ") + kAfresh;
   } else if (before == Rows::kNone && leftmost) {
-    message +=
-        "tablog joins rows only on a common column, so the rule gets no rows whenever "
-        "those atoms find some; with the script's data they find none, and the rule gets "
-        "this atom's rows alone";
+    message += joins +
+               "the rule gets no rows whenever those atoms find some; with the script's "
+               "data they find none, and the rule gets this atom's rows alone";
   } else {
-    message +=
-        "tablog joins rows only on a common column, so when those atoms find rows the "
-        "join gives none";
+    message += joins + "when those atoms find rows the join gives none";
     message += leftmost ? " and the rule gets no rows, and when they find none the rule gets "
                           "this atom's rows alone"
                         : std::string(", and ") + kAfresh;

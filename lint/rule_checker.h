@@ -172,7 +172,8 @@ class RuleChecker {
   void join(Body& b, const std::vector<BodyColumn>& columns, bool empty, Rows rows,
             const BodyTerm& atom, bool leftmost);
   static void follow(Body& b, const std::vector<BodyColumn>& columns, Rows rows);
-  void reportNoSharedVariable(const BodyTerm& atom, Rows before, bool leftmost);
+  // `before`: the rows of the running result before the atom.
+  void reportNoSharedVariable(const BodyTerm& atom, Rows before, bool leftmost, bool keepsNoColumn);
   void reportLeftOver(const Body& b, const Condition& c);
   void checkHead(const Body& b, int target);
   // The offset of the head's column `j`, or of the head when it is not new.

@@ -84,9 +84,9 @@ class ScriptData {
   Declared* declared(int index) const;
 
   std::vector<std::unique_ptr<Declared>> tables_;  // by catalog index
-  const std::vector<Line> noLines_;
-  const std::vector<KeptRepeat> noRepeats_;
-  const std::vector<int> noRowLines_;
+  const std::vector<Line> noLines_ = {};
+  const std::vector<KeptRepeat> noRepeats_ = {};
+  const std::vector<int> noRowLines_ = {};
 };
 
 }  // namespace tablog

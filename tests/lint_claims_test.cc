@@ -1,7 +1,9 @@
-// The claims of tablog-lint against the evaluator itself: on random
-// scripts, every finding that says a rule adds no rows is checked by
+// The claims of tablog-lint against the evaluator itself, on random
+// scripts: every finding that says a rule adds no rows is checked by
 // running the script with and without that rule, and the head table must
-// come out the same.
+// come out the same; a rule cut before an atom that finds no rows must add
+// what it adds whole; and the repeated rows reported must be those that
+// the output keeps.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -193,7 +195,7 @@ TEST(LintClaimsTest, AfterAnAtomWithoutRowsTheBodyOnItsLeftStartsAfresh) {
       ++checked;
       std::vector<std::string> cut = lines;
       std::string& rule = cut[static_cast<std::size_t>(f.line - 1)];
-      rule.erase(static_cast<std::size_t>(f.column - 2));  // the comma before the atom on
+      rule.erase(static_cast<std::size_t>(f.column - 2));  // from the comma before the atom
       auto [with, whole] = headRows(lines, f.line);
       auto [withCut, before] = headRows(cut, f.line);
       EXPECT_EQ(with, withCut) << "script:\n" << text << formatFinding("s", f);

@@ -128,6 +128,10 @@ const Case kCases[] = {
      "this atom shares no variable with the atoms on its right: those find rows in the script's "
      "data, and tablog joins rows only on a common column, so the join gives none and the rule "
      "adds nothing"},
+    // Leftmost, an atom that keeps no column gives no rows, fresh or joined.
+    {"T(A)\n1\nU(B)\n2\nR(A)<-T(1),U(B)\n", 5, 7, "no-shared-variable",
+     "this atom shares no variable with the atoms on its right: it keeps no column, and tablog "
+     "joins rows only on a common column, so whatever those atoms find, the rule adds nothing"},
     // The quote takes the comma: the pattern is the one field 'x,B.
     {"T(A,B)\n1,2\nQ(B)<-T('x,B)\n", 3, 3, "head-unbound",
      "the head's column B is not a column of the body's result (the atoms that name it keep no "
@@ -258,6 +262,12 @@ TEST(LintTest, ClaimsHoldInTablog) {
     EXPECT_EQ(rest, c.output) << c.script;
   }
   fs::remove_all(dir);
+}
+
+// The graph of a script whose last rule has no line feed draws that rule.
+TEST(LintTest, GraphReadsALastLineWithoutLineFeed) {
+  std::string dot = tablog::scriptGraph("T(A)\n1\nR(A)<-T(A)");
+  EXPECT_NE(dot.find("label=\"R(A)<-T(A)\""), std::string::npos) << dot;
 }
 
 struct LintRun {
