@@ -373,7 +373,9 @@ void RuleChecker::checkCapitals(const Body& b, int t, int target,
   const std::vector<std::string>& head = tables_.at(target).columns;
   for (std::size_t k = 0; k < arguments.size() && k < table.columns.size(); ++k) {
     const std::string variable(arguments[k].text);
-    if (variable.empty() || !isCapital(variable[0]) || hasEdgeBlank(variable)) continue;
+    // A single capital is how variables are written; a longer word may be
+    // meant as a text.
+    if (variable.size() < 2 || !isCapital(variable[0]) || hasEdgeBlank(variable)) continue;
     // A variable that joins, fills the head, meets a condition or uses one.
     if (std::count(b.variables.begin(), b.variables.end(), variable) != 1 ||
         contains(head, variable) ||

@@ -201,6 +201,8 @@ TEST(LintTest, FineScriptsGiveNothing) {
       // A capitalised value in a condition is the text it reads; a variable
       // that no data holds is a variable.
       "E(N,D,S)\n'a','IT',1\nR(N)<-E(N,D,S),D=IT\n",
+      // A one-letter variable that the data holds as a text is a variable.
+      "T(A,B)\n1,'S'\nR(A)<-T(A,S)\n",
       // Neighbouring repeats go; plain numbers and quoted dates sort.
       "T(A,B)\n'x',2\n'x',2\n'y',10\n'y',9\nD(Day)\n'2024-02-01'\n'2024-01-05'\n",
   };
