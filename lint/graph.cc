@@ -10,6 +10,7 @@
 
 #include "eval/script_syntax.h"
 #include "eval/table_lookup.h"
+#include "lint/words.h"
 
 namespace tablog {
 
@@ -72,7 +73,8 @@ Script readScript(std::string_view text) {
 }  // namespace
 
 std::string scriptGraph(std::string_view text) {
-  const Script s = readScript(text);
+  std::string copy;
+  const Script s = readScript(withFinalLineFeed(text, copy));
   std::string dot = "digraph script {\n  rankdir=LR;\n  node [shape=box];\n";
   auto node = [&dot](char kind, std::size_t n) {
     dot += kind;

@@ -1,16 +1,20 @@
 // The entry of tablog-lint's checks. A script is read in passes over its
 // lines, each line read through eval/script_syntax.h as tablog reads it:
 // the first pass takes the declarations and data lines as tablog takes
-// them in and keeps the rules; then RuleChecker follows the rules in
-// script order, as tablog runs them after the last line. A second pass
-// over the data lines is made only when a rule compares the values of a
-// declared table, to read the values that the table holds.
+// them in and keeps the rules; the data lines then fill the declared
+// tables (lint/script_data.h), whose values lint/data_checks.h reads; then
+// RuleChecker follows the rules in script order, as tablog runs them after
+// the last line. A second pass over the data lines is made only when a
+// rule compares the values of a declared table, to read the values that
+// the table holds.
 #include "lint/lint.h"
 
 #include <algorithm>
 
 #include "eval/script_syntax.h"
+#include "lint/data_checks.h"
 #include "lint/rule_checker.h"
+#include "lint/script_data.h"
 #include "lint/table_catalog.h"
 #include "lint/words.h"
 #include "rows/data_value.h"
@@ -49,7 +53,10 @@ class ScriptChecker {
 
   std::vector<Finding> run() {
     readLines();
-    RuleChecker rules(rules_, tables_, findings_, comparisons_);
+    data_.finish();
+    checkKeptRepeats(data_, tables_, findings_);
+    checkUnsortedColumns(data_, tables_, findings_);
+    RuleChecker rules(rules_, tables_, data_, findings_, comparisons_);
     for (std::size_t r = 0; r < rules_.size(); ++r) rules.check(r);
     if (!comparisons_.empty()) checkComparisons();
     std::stable_sort(findings_.begin(), findings_.end(), [](const Finding& a, const Finding& b) {
@@ -82,6 +89,7 @@ class ScriptChecker {
           current = checkDeclaration(number, line);
           break;
         case LineKind::kData:
+          data_.addLine(number, line);
           checkData(number, line, current);
           break;
       }
@@ -180,6 +188,7 @@ class ScriptChecker {
     std::vector<Piece> columns = splitColumns(read.columns, columnsAt);
     std::vector<std::string> names = textsOf(columns);
     int index = tables_.add(std::string(read.name), names, number, true);
+    data_.declare(index, ScriptData::Line{number, line});
 
     std::string what = "table " + shown(read.name) + " with the columns (" + joined(names) + ")";
     std::size_t open = line.find('(');
@@ -301,6 +310,7 @@ class ScriptChecker {
 
   std::string_view text_;
   TableCatalog tables_;
+  ScriptData data_;  // the rows the data lines give the declared tables
   std::vector<ScriptRule> rules_;
   std::vector<Comparison> comparisons_;
   std::vector<Finding> findings_;
@@ -308,7 +318,10 @@ class ScriptChecker {
 
 }  // namespace
 
-std::vector<Finding> lintScript(std::string_view text) { return ScriptChecker(text).run(); }
+std::vector<Finding> lintScript(std::string_view text) {
+  std::string copy;
+  return ScriptChecker(withFinalLineFeed(text, copy)).run();
+}
 
 std::string formatFinding(std::string_view script, const Finding& finding) {
   return std::string(script) + ":" + std::to_string(finding.line) + ":" +

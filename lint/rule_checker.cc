@@ -5,8 +5,12 @@
 // columns, gets a constant column for each condition left over, and is
 // joined into the running result (its columns first, then the atom's new
 // ones), unless that result has no rows, when the atom starts it afresh.
-// The checker ties what the model decides to the conditions as written,
-// to say where each warning stands.
+// Two running results are followed: the body's shape, with every atom of
+// a known table taken to find rows, and the flow that the data gives,
+// where an atom is asked of its table's data lines. A warning says that a
+// rule adds nothing only where that holds however the joins go. The
+// checker ties what the model decides to the conditions as written, to
+// say where each warning stands.
 #include "lint/rule_checker.h"
 
 #include <algorithm>
@@ -28,6 +32,12 @@ bool parenthesesPair(std::string_view body) {
   }
   return !inside;
 }
+
+// What follows in tablog when the running result has no rows before the
+// atoms on the left of an atom.
+constexpr const char* kAfresh =
+    "the atoms on its left start afresh, unrestricted by this atom, the atoms on its right and "
+    "the conditions these used up";
 
 bool contains(const std::vector<std::string>& names, std::string_view name) {
   return std::find(names.begin(), names.end(), name) != names.end();
@@ -51,7 +61,13 @@ void RuleChecker::check(std::size_t r) {
         "more than one \"<-\": tablog takes the text between the last two as the head " +
             shown(parts.head) + " and drops what stands before");
   }
-  checkBody(parts.body, resolveHead(parts.head));
+  const int target = resolveHead(parts.head);
+  checkBody(parts.body, target);
+  // From here on, what the table holds depends on what this rule adds.
+  if (static_cast<std::size_t>(target) >= written_.size()) {
+    written_.resize(static_cast<std::size_t>(target) + 1, false);
+  }
+  written_[static_cast<std::size_t>(target)] = true;
 }
 
 std::string RuleChecker::termText(const BodyTerm& atom) const {
@@ -113,10 +129,9 @@ void RuleChecker::checkNewHead(std::string_view head, const NameAndColumns& read
   for (const Piece& c : columns) {
     checkNameBlanks(findings_, rule_->line, c.text, c.offset, "head column");
   }
-  checkRepeatedColumns(
-      findings_, rule_->line, columns, "the head",
-      ": tablog makes a table with both columns, which a body with one such column "
-      "adds no rows to");
+  checkRepeatedColumns(findings_, rule_->line, columns, "the head",
+                       ": tablog makes a table with both columns, and fills it only from a body "
+                       "whose result holds as many columns of the head's names");
 }
 
 void RuleChecker::checkBody(std::string_view body, int target) {
@@ -292,9 +307,98 @@ void RuleChecker::applyAtom(Body& b, std::size_t i, int target) {
   }
   Pattern pattern = useConditions(b, term, arguments, step);
   if (t >= 0 && tables_.at(t).declared) addComparisons(t, pattern, header.size());
+  const Rows rows = atomRows(t, step);
+  if (rows == Rows::kNone && t >= 0 && tables_.at(t).declared && !leftmost) {
+    reportNoRows(b, i, t, step, pattern);
+  }
+  if (t >= 0) checkCapitals(b, t, target, arguments, step);
   std::vector<BodyColumn> columns = atomColumns(b, i, header, step);
-  join(b, columns, t < 0, term, leftmost);
-  if (observe_) observe_(i, columns, b.result);
+  for (std::size_t k = 0; k < columns.size(); ++k) {
+    for (std::size_t j = 0; j < k; ++j) {
+      if (columns[j].name == columns[k].name) b.twiceInAtom.push_back(columns[k].name);
+    }
+  }
+  // The table this very rule's head has made, as an unknown one, has no
+  // rows whatever the data.
+  const bool empty = t < 0 || (!tables_.at(t).declared && rows == Rows::kNone);
+  join(b, columns, empty, rows, term, leftmost);
+  if (observe_) observe_(i, columns, b.flow);
+}
+
+RuleChecker::Rows RuleChecker::atomRows(int t, const AtomStep& step) const {
+  if (t < 0) return Rows::kNone;  // an unknown table
+  if (static_cast<std::size_t>(t) < written_.size() && written_[static_cast<std::size_t>(t)]) {
+    return Rows::kUnknown;
+  }
+  SortedTable* data = data_.table(t);
+  if (data == nullptr) return Rows::kNone;  // made by this rule's head: empty yet
+  std::unique_ptr<DataTable> found(data->filterRenamed(step.renames, step.pattern));
+  return found->isEmpty() ? Rows::kNone : Rows::kSome;
+}
+
+void RuleChecker::reportNoRows(const Body& b, std::size_t i, int t, const AtomStep& step,
+                               const Pattern& pattern) {
+  const std::string& name = tables_.at(t).name;
+  std::string why = name + " has no data lines";
+  if (!data_.lines(t).empty()) {
+    const std::vector<std::string>& columns = tables_.at(t).columns;
+    why = "no data row of " + name + " matches " + joined(pattern.written);
+    if (pattern.written.size() < columns.size()) {
+      std::vector<std::string> rest(columns.begin() + static_cast<long>(pattern.written.size()),
+                                    columns.end());
+      why += " with " + joined(rest) + " empty";
+    }
+  }
+  std::vector<std::string> used;
+  for (const ConditionUse& use : step.uses) {
+    const std::string& written = pattern.written[use.position];
+    if (written != pattern.fields[use.position]) used.push_back(written);
+  }
+  bool onRight = false;
+  for (std::size_t j = 0; j < i; ++j) onRight = onRight || !b.terms[j].isCondition;
+  std::string message = "this atom finds no rows: " + why + "; so ";
+  if (onRight) message += "tablog drops what the atoms on its right found, and ";
+  message +=
+      "the rule gets the rows of the atoms on its left as if the body ended before this atom";
+  // The conditions that no atom has used up go on to the atoms on its left.
+  if (!step.constants.empty()) message += ", but for the conditions on its right still standing";
+  if (!used.empty())
+    message += ": " + joined(used) + ", which this atom used up, restricts nothing";
+  add(at(b.terms[i].name), "empty-atom", message);
+}
+
+void RuleChecker::checkCapitals(const Body& b, int t, int target,
+                                const std::vector<Piece>& arguments, const AtomStep& step) {
+  const TableCatalog::Table& table = tables_.at(t);
+  const std::vector<std::string>& head = tables_.at(target).columns;
+  for (std::size_t k = 0; k < arguments.size() && k < table.columns.size(); ++k) {
+    const std::string variable(arguments[k].text);
+    // A single capital is how variables are written; a longer word may be
+    // meant as a text.
+    if (variable.size() < 2 || !isCapital(variable[0]) || hasEdgeBlank(variable)) continue;
+    // A variable that joins, fills the head, meets a condition or uses one.
+    if (std::count(b.variables.begin(), b.variables.end(), variable) != 1 ||
+        contains(head, variable) ||
+        std::any_of(b.terms.begin(), b.terms.end(),
+                    [&](const BodyTerm& c) { return c.isCondition && c.name == variable; }) ||
+        std::any_of(step.uses.begin(), step.uses.end(),
+                    [k](const ConditionUse& use) { return use.position == k; })) {
+      continue;
+    }
+    std::string where = "column " + table.columns[k] + " of " + table.name;
+    int line = data_.lineWithText(variable, t, k);
+    std::string holds = ", which holds the text " + variable + " on line " + std::to_string(line);
+    if (line == 0) {
+      line = data_.lineWithText(variable);
+      holds = "; the text " + variable + " stands in the data on line " + std::to_string(line);
+    }
+    if (line == 0) continue;
+    add(arguments[k].offset, "capital-constant",
+        variable +
+            " begins with a capital, so tablog reads it as a variable, which nothing else in the "
+            "rule names: it matches every value of " +
+            where + holds + "; write '" + variable + "' to select that text");
+  }
 }
 
 void RuleChecker::addComparisons(int t, const Pattern& pattern, std::size_t columns) {
@@ -426,11 +530,13 @@ void RuleChecker::usedUp(Body& b, Condition& c, const BodyTerm& atom) {
   }
 }
 
-void RuleChecker::join(Body& b, std::vector<BodyColumn> columns, bool noRows, const BodyTerm& atom,
-                       bool leftmost) {
-  b.keptNoColumn = !b.result.hasRows() && !noRows && columns.empty();
+void RuleChecker::join(Body& b, const std::vector<BodyColumn>& columns, bool empty, Rows rows,
+                       const BodyTerm& atom, bool leftmost) {
+  const Rows before = b.rows;
+  follow(b, columns, rows);
+  b.keptNoColumn = !b.result.hasRows() && !empty && columns.empty();
   if (!b.result.hasRows()) {
-    b.result.take(std::move(columns), !noRows);
+    b.result.take(columns, !empty);
     return;
   }
   std::vector<std::string> shared;
@@ -440,20 +546,52 @@ void RuleChecker::join(Body& b, std::vector<BodyColumn> columns, bool noRows, co
                            [&c](const BodyColumn& d) { return d.name == c.name; });
     if (it != temp.end() && !c.constant && !it->constant) shared.push_back(c.name);
   }
-  std::vector<std::string> common = b.result.take(std::move(columns), !noRows);
-  if (!noRows && common.empty()) {
-    add(at(atom.name), "no-shared-variable",
-        "this atom shares no variable with the atoms on its right: tablog joins rows only on a "
-        "common column, so when those atoms find rows the join gives none" +
-            std::string(leftmost ? " and the rule adds nothing"
-                                 : ", and the atoms on its left start afresh as if the body "
-                                   "ended before this atom"));
+  std::vector<std::string> common = b.result.take(columns, !empty);
+  if (!empty && common.empty()) {
+    reportNoSharedVariable(atom, before, leftmost, columns.empty());
   } else if (shared.size() >= 2) {
     add(at(atom.name), "shared-variables",
         "this atom shares the variables " + joined(shared) +
             " with the atoms on its right: tablog joins rows where any one of them agrees, not "
             "all, and keeps the values of the atoms on the right");
   }
+}
+
+void RuleChecker::follow(Body& b, const std::vector<BodyColumn>& columns, Rows rows) {
+  if (!b.flow.hasRows()) {
+    b.rows = columns.empty() ? Rows::kNone : rows;
+    b.flow.take(columns, rows != Rows::kNone);
+    return;
+  }
+  // Names cannot tell whether rows agree on a common column.
+  std::vector<std::string> common = b.flow.take(columns, rows != Rows::kNone);
+  b.rows = rows == Rows::kNone || common.empty() ? Rows::kNone : Rows::kUnknown;
+}
+
+void RuleChecker::reportNoSharedVariable(const BodyTerm& atom, Rows before, bool leftmost,
+                                         bool keepsNoColumn) {
+  std::string message = "this atom shares no variable with the atoms on its right: ";
+  const std::string joins = "tablog joins rows only on a common column, so ";
+  if (leftmost && keepsNoColumn) {
+    // Joined with itself, a table without columns has no rows either.
+    message += "it keeps no column, and " + joins +
+               "whatever those atoms find, the rule adds "
+               "nothing";
+  } else if (before == Rows::kSome) {
+    // The running result is one atom asked of the rows of its data.
+    message += "those find rows in the script's data, and " + joins + "the join gives none";
+    message += leftmost ? " and the rule adds nothing" : std::string(", and ") + kAfresh;
+  } else if (before == Rows::kNone && leftmost) {
+    message += joins +
+               "the rule gets no rows whenever those atoms find some; with the script's "
+               "data they find none, and the rule gets this atom's rows alone";
+  } else {
+    message += joins + "when those atoms find rows the join gives none";
+    message += leftmost ? " and the rule gets no rows, and when they find none the rule gets "
+                          "this atom's rows alone"
+                        : std::string(", and ") + kAfresh;
+  }
+  add(at(atom.name), "no-shared-variable", message);
 }
 
 void RuleChecker::reportLeftOver(const Body& b, const Condition& c) {
@@ -489,9 +627,8 @@ void RuleChecker::reportLeftOver(const Body& b, const Condition& c) {
 }
 
 void RuleChecker::reportUnknown(const BodyTerm& term, bool leftmost) {
-  std::string consequence = leftmost ? ", so the rule adds no rows"
-                                     : ", so the atoms on its left start afresh as if the body "
-                                       "ended before this atom";
+  std::string consequence =
+      leftmost ? ", so the rule adds no rows" : std::string(", so ") + kAfresh;
   std::string_view name = term.name;
   std::size_t offset = at(name);
   std::size_t first = name.find_first_not_of(" \t"), last = name.find_last_not_of(" \t");
@@ -600,18 +737,58 @@ bool RuleChecker::checkRenames(const TableCatalog::Table& table,
 
 void RuleChecker::checkHead(const Body& b, int target) {
   const TableCatalog::Table& table = tables_.at(target);
-  auto headOffset = [this](std::size_t j) {
-    return j < headColumns_.size() ? headColumns_[j].offset : headAt_;
-  };
-  bool complete = true;
+  const std::vector<BodyColumn>& temp = b.result.columns();
+  // The projection on the head keeps the body's columns that the head
+  // names, in the body's order, and fills the head by position only when
+  // they are as many as its columns.
+  std::vector<std::string> kept;
+  for (const BodyColumn& c : temp) {
+    if (contains(table.columns, c.name)) kept.push_back(c.name);
+  }
+  std::vector<std::size_t> missing;
+  bool once = true;
   for (std::size_t j = 0; j < table.columns.size(); ++j) {
     const std::string& c = table.columns[j];
-    const std::vector<BodyColumn>& temp = b.result.columns();
     auto n =
         std::count_if(temp.begin(), temp.end(), [&c](const BodyColumn& d) { return d.name == c; });
-    if (n == 1) continue;
-    complete = false;
-    if (n > 1 || hasEdgeBlank(c) || contains(b.blankNames, c)) continue;  // said otherwise
+    if (n == 0) missing.push_back(j);
+    once = once && n == 1 && std::count(table.columns.begin(), table.columns.end(), c) == 1;
+  }
+  if (!missing.empty()) {
+    reportUnbound(b, table, missing, kept);
+    return;
+  }
+  if (!once) return;  // a repeated name: said at the head or at the atom
+  if (kept == table.columns) return;
+  std::string pairs;
+  for (std::size_t j = 0; j < kept.size(); ++j) {
+    if (kept[j] == table.columns[j]) continue;
+    if (!pairs.empty()) pairs += ", ";
+    pairs += table.columns[j] + " gets the values of " + kept[j];
+  }
+  add(headOffset(0), "head-order",
+      "the body's result holds these columns in the order " + joined(kept) + ", and tablog fills " +
+          table.name + "(" + joined(table.columns) + ") in that order: " + pairs);
+}
+
+void RuleChecker::reportUnbound(const Body& b, const TableCatalog::Table& table,
+                                const std::vector<std::size_t>& missing,
+                                const std::vector<std::string>& kept) {
+  // The running result may start afresh at any atom whose join finds no
+  // rows, and an atom that holds a name twice then gives it twice.
+  bool certain = kept.size() != table.columns.size();
+  for (const std::string& name : b.twiceInAtom) certain = certain && !contains(table.columns, name);
+  std::string consequence = "tablog adds no rows";
+  if (kept.size() == table.columns.size()) {
+    consequence = "tablog fills the head by position from the body's columns " + joined(kept);
+  } else if (!certain) {
+    consequence =
+        "tablog fills the head only from a result that holds as many columns of its "
+        "names as it has";
+  }
+  for (std::size_t j : missing) {
+    const std::string& c = table.columns[j];
+    if (hasEdgeBlank(c) || contains(b.blankNames, c)) continue;  // said otherwise
     std::string why;
     auto it = b.dropped.find(c);
     if (it != b.dropped.end()) {
@@ -623,25 +800,8 @@ void RuleChecker::checkHead(const Body& b, int target) {
     }
     add(headOffset(j), "head-unbound",
         "the head's column " + c + " is not a column of the body's result (" + why +
-            "): tablog adds no rows");
+            "): " + consequence);
   }
-  if (!complete) return;
-  // The projection keeps the body's order of the head's columns.
-  std::vector<std::string> order;
-  for (const BodyColumn& c : b.result.columns()) {
-    if (contains(table.columns, c.name)) order.push_back(c.name);
-  }
-  if (order == table.columns) return;
-  std::string pairs;
-  for (std::size_t j = 0; j < order.size(); ++j) {
-    if (order[j] == table.columns[j]) continue;
-    if (!pairs.empty()) pairs += ", ";
-    pairs += table.columns[j] + " gets the values of " + order[j];
-  }
-  add(headOffset(0), "head-order",
-      "the body's result holds these columns in the order " + joined(order) +
-          ", and tablog fills " + table.name + "(" + joined(table.columns) +
-          ") in that order: " + pairs);
 }
 
 }  // namespace tablog

@@ -32,6 +32,14 @@ std::vector<Piece> splitArguments(std::string_view args, std::size_t offset) {
   return split(args, offset, true);
 }
 
+std::string_view withFinalLineFeed(std::string_view text, std::string& copy) {
+  if (text.empty() || text.back() == '\n') return text;
+  copy.reserve(text.size() + 1);
+  copy.assign(text);
+  copy += '\n';
+  return copy;
+}
+
 std::vector<std::string> textsOf(const std::vector<Piece>& pieces) {
   std::vector<std::string> out;
   for (const Piece& p : pieces) out.emplace_back(p.text);

@@ -23,6 +23,13 @@ inline bool hasEdgeBlank(std::string_view text) {
   return !text.empty() && (isBlank(text.front()) || isBlank(text.back()));
 }
 
+// `text`, or a copy of it in `copy` with a line feed added when it does
+// not end with one. The lines that forEachScriptLine cuts from the result
+// are all views into it: the last line of a text without a final line
+// feed would be cut from the cutter's own copy, which goes with the call.
+// The added line feed only adds an empty last line, which tablog ignores.
+std::string_view withFinalLineFeed(std::string_view text, std::string& copy);
+
 // A piece of a line with its offset in the line.
 struct Piece {
   std::string_view text;
