@@ -19,6 +19,7 @@
 
 #include "app/run.h"
 #include "gtest/gtest.h"
+#include "tests/random_cases.h"
 #include "tests/run_tablog.h"
 
 namespace tablog {
@@ -330,12 +331,8 @@ fs::path SavedInput(const char* name) {
 // says so and fails instead of being killed. (Sanitizer builds reserve
 // more address space than the cap allows, so they skip this.)
 TEST_F(BadInputTest, RunningOutOfMemoryIsReported) {
-#if defined(__SANITIZE_ADDRESS__)
+#if defined(TABLOG_TESTS_SANITIZED)
   GTEST_SKIP() << "address space capped under a sanitizer";
-#elif defined(__has_feature)
-#if __has_feature(address_sanitizer)
-  GTEST_SKIP() << "address space capped under a sanitizer";
-#endif
 #endif
   WriteFile(script_, ReadFile(SavedInput("out-of-memory.tl")));
   RunResult run = RunTablog({script_.string(), output_.string()}, 512);

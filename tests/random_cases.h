@@ -1,6 +1,6 @@
 // What the randomized differential tests share: a seeded generator of
 // small choices, the number of cases a build runs (builds with the address
-// sanitizer run a tenth, other unoptimised builds a third), and one text
+// or thread sanitizer run a tenth, other unoptimised builds a third), and one text
 // for a table and its literal twin that tells every difference.
 #ifndef TABLOG_TESTS_RANDOM_CASES_H_
 #define TABLOG_TESTS_RANDOM_CASES_H_
@@ -16,10 +16,10 @@
 
 namespace tablog::testing {
 
-#if defined(__SANITIZE_ADDRESS__)
+#if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__)
 #define TABLOG_TESTS_SANITIZED 1
 #elif defined(__has_feature)
-#if __has_feature(address_sanitizer)
+#if __has_feature(address_sanitizer) || __has_feature(thread_sanitizer)
 #define TABLOG_TESTS_SANITIZED 1
 #endif
 #endif
