@@ -83,11 +83,11 @@ enum class Ending { kWritten, kScriptUnreadable, kWriteFailed, kOutOfMemory };
 
 // Reads the script from `scriptFd` into an evaluator, a line at a time (the
 // script is never held whole), and writes the result to `outputFd`.
-// Closes both. The evaluator spreads its work over `workers`.
-Ending evaluateInto(int scriptFd, int outputFd, Workers workers) {
+// Closes both. The evaluator spreads its work over `threads` threads.
+Ending evaluateInto(int scriptFd, int outputFd, unsigned threads) {
   bool written;
   try {
-    EvaluateGraph graph(workers);
+    EvaluateGraph graph{Workers(threads)};
     bool read = readScript(scriptFd, [&graph](std::string_view line) { graph.takeLine(line); });
     close(std::exchange(scriptFd, -1));
     if (!read) {
@@ -158,7 +158,7 @@ int runProgram(int argc, const char* const* argv, std::ostream& console, const c
     close(scriptFd);
     return fail(console, "Nem tudom irni a file-t!");
   }
-  switch (evaluateInto(scriptFd, outputFd, Workers(Workers::fromSetting(threads)))) {
+  switch (evaluateInto(scriptFd, outputFd, Workers::fromSetting(threads))) {
     case Ending::kWritten:
       return 0;
     case Ending::kScriptUnreadable:

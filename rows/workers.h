@@ -2,10 +2,16 @@
 // them. Work is cut into numbered parts whose results depend on the part
 // number only, never on which thread did it or when, so that a run gives
 // the same bytes with any number of threads. The calling thread takes
-// parts too; helper threads live for one call, so none is ever left
-// behind, and a helper that cannot be started leaves its parts to the
-// threads that did start. With one thread, parts run in order on the
-// calling thread and no thread is started.
+// parts too. With one thread, parts run in order on the calling thread and
+// no thread is started.
+//
+// The helper threads are started once, with the Workers, and joined when
+// the last copy of it goes, so none outlives a run. Between two pieces of
+// work a helper keeps looking for the next for a few milliseconds before
+// it sleeps: the intake of a large table hands out a batch every few
+// milliseconds, and a sleeping processor can take as long to wake up as a
+// batch takes to make. A helper that cannot be started leaves its parts
+// to the threads that did start.
 //
 // It lives in the lowest layer because the row order, the output and the
 // intake of data lines all cut their work this way.
@@ -17,7 +23,8 @@
 #include <cassert>
 #include <cstddef>
 #include <exception>
-#include <thread>
+#include <memory>
+#include <type_traits>
 #include <vector>
 
 namespace tablog {
@@ -26,8 +33,9 @@ class Workers {
  public:
   // One thread: the calling one.
   Workers() = default;
-  // REQUIRES: threads >= 1.
-  explicit Workers(unsigned threads) : threads_(threads) { assert(threads >= 1); }
+  // `threads` threads: the calling one and threads - 1 helpers, started
+  // here. REQUIRES: threads >= 1.
+  explicit Workers(unsigned threads);
 
   unsigned threads() const { return threads_; }
 
@@ -37,41 +45,22 @@ class Workers {
     return std::max<std::size_t>(1, std::min<std::size_t>(threads_, items / least));
   }
 
-  // Calls task(k) once for every k in [0, parts), on up to threads()
-  // threads, the calling one among them, and returns when every part has
-  // ended. If parts threw, the exception of the lowest such part is thrown
-  // here, after all parts have ended.
+  // Calls task(k) once for every k in [0, parts), on the calling thread and
+  // the helpers, and returns when every part has ended. If parts threw,
+  // the exception of the lowest such part is thrown here, after all parts
+  // have ended. A call made from inside a task runs its parts in order on
+  // its own thread.
   template <class Task>
   void run(std::size_t parts, Task&& task) const {
-    const std::size_t helpers = std::min<std::size_t>(threads_, parts) - (parts > 0 ? 1 : 0);
-    if (helpers == 0) {
+    if (parts == 0) return;
+    if (parts == 1 || pool_ == nullptr) {
       for (std::size_t k = 0; k < parts; ++k) task(k);
       return;
     }
-    std::vector<std::exception_ptr> errors(parts);
-    std::atomic<std::size_t> next{0};
-    auto work = [&] {
-      for (std::size_t k; (k = next.fetch_add(1, std::memory_order_relaxed)) < parts;) {
-        try {
-          task(k);
-        } catch (...) {
-          errors[k] = std::current_exception();
-        }
-      }
-    };
-    std::vector<std::thread> started;
-    try {
-      started.reserve(helpers);
-      for (std::size_t h = 0; h < helpers; ++h) started.emplace_back(work);
-    } catch (...) {
-      // No room or no thread: the threads that did start, and this one,
-      // take every part.
-    }
-    work();
-    for (std::thread& t : started) t.join();
-    for (const std::exception_ptr& e : errors) {
-      if (e) std::rethrow_exception(e);
-    }
+    using Plain = std::remove_reference_t<Task>;
+    runParts(
+        parts, [](void* t, std::size_t k) { (*static_cast<Plain*>(t))(k); },
+        const_cast<void*>(static_cast<const void*>(std::addressof(task))));
   }
 
   // The number of threads for a run whose TABLOG_THREADS setting is
@@ -80,7 +69,12 @@ class Workers {
   static unsigned fromSetting(const char* setting);
 
  private:
+  class Pool;
+  // run for more than one part with helpers: call(context, k) for each k.
+  void runParts(std::size_t parts, void (*call)(void*, std::size_t), void* context) const;
+
   unsigned threads_ = 1;
+  std::shared_ptr<Pool> pool_;  // the helpers; none with one thread
 };
 
 }  // namespace tablog
