@@ -7,6 +7,7 @@
 #include <algorithm>
 
 #include "tables/join.h"
+#include "tables/name_index.h"
 #include "tables/projection.h"
 #include "tables/row_order.h"
 #include "tables/set_operations.h"
@@ -150,12 +151,10 @@ SharedNames SortedTable::headerPassingAll(
     }
   });
   if (!all || passing != width) return SharedNames();
-  // A rename to a name the header has already would leave two columns of
-  // one name, renamed differently in header and rows: not this path.
+  // Columns of one name, or a rename to a name the header has already,
+  // would be renamed differently in header and rows: not this path.
+  if (!NameIndex(header()).unique()) return SharedNames();
   Names names = *header();
-  std::vector<std::string_view> sorted(names.begin(), names.end());
-  std::sort(sorted.begin(), sorted.end());
-  if (std::adjacent_find(sorted.begin(), sorted.end()) != sorted.end()) return SharedNames();
   for (const auto& [position, name] : renames) {
     if (position >= width || names[position] == name) continue;
     if (std::find(names.begin(), names.end(), name) != names.end()) return SharedNames();
