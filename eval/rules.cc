@@ -110,7 +110,8 @@ void EvaluateGraph::applyTerm(const std::string& name, const std::string& args, 
     // the running result's header first, as the next atom's rows would.
     if (SharedNames columns = src.headerPassingAll(step.renames, step.pattern)) {
       temp2->setContents(columns, RowList());
-      if (joinInPlace(*temp, tempIndex, *columns, src.rows(), keep) != InPlaceJoin::kRefused)
+      if (joinInPlace(*temp, tempIndex, NameIndex(columns), src.rows(), keep) !=
+          InPlaceJoin::kRefused)
         return;
     }
   }

@@ -18,6 +18,7 @@
 #include <unordered_set>
 #include <utility>
 
+#include "tables/join_plan.h"
 #include "tables/projection.h"
 #include "tables/row_order.h"
 #include "tables/value_index.h"
@@ -25,27 +26,6 @@
 namespace tablog {
 
 namespace {
-
-// Where the atom's columns stand against the running result's.
-struct InPlacePlan {
-  std::vector<int> common;       // positions in the result of the columns both have
-  std::vector<int> commonThere;  // ...and their positions in the atom
-  std::vector<int> atomOwn;      // the atom's columns that the result lacks
-};
-
-InPlacePlan planOf(const NameIndex& index, const Names& atomColumns) {
-  InPlacePlan plan;
-  for (std::size_t q = 0; q < atomColumns.size(); ++q) {
-    int p = index.find(atomColumns[q]);
-    if (p >= 0) {
-      plan.common.push_back(p);
-      plan.commonThere.push_back(static_cast<int>(q));
-    } else {
-      plan.atomOwn.push_back(static_cast<int>(q));
-    }
-  }
-  return plan;
-}
 
 // The result rows' partners: rows[k] is the atom row of result row k;
 // ends[i], where running row i's partners end among them. `ends` stays
@@ -64,7 +44,7 @@ struct Partners {
 // row that agrees on a column of a few departments never looks at names.
 class PartnerTest {
  public:
-  PartnerTest(const RowList& right, const InPlacePlan& plan)
+  PartnerTest(const RowList& right, const JoinPlan& plan)
       : right_(right), plan_(plan), index_(plan.common.size()) {
     constexpr std::size_t kSample = 256;
     std::vector<std::size_t> distinct(plan.common.size());
@@ -96,7 +76,7 @@ class PartnerTest {
 
  private:
   const RowList& right_;
-  const InPlacePlan& plan_;
+  const JoinPlan& plan_;
   std::vector<std::size_t> order_;                  // common columns, fewest values first
   std::vector<std::unique_ptr<ValueIndex>> index_;  // per common column, once made
 };
@@ -116,11 +96,11 @@ bool notePartners(Partners& found, std::size_t i, std::size_t rows) {
   return !found.tooMany;
 }
 
-Partners findPartners(const RowList& left, const RowList& right, const InPlacePlan& plan) {
+Partners findPartners(const RowList& left, const RowList& right, const JoinPlan& plan) {
   Partners found;
   if (plan.common.empty() || left.empty() || right.empty()) return found;
   found.rows.reserve(left.size());
-  if (plan.atomOwn.empty()) {
+  if (plan.otherOwn.empty()) {
     PartnerTest hasPartner(right, plan);
     for (std::size_t i = 0; i < left.size(); ++i) {
       if (hasPartner(*left[i])) found.rows.push_back(0);
@@ -194,12 +174,12 @@ bool keptRowsNormalized(const RowList& joined, const std::vector<std::uint32_t>&
 // Appends the atom's own columns (those in `keep` only, when given) to the
 // header and to every row, each row taking its partner's values.
 void appendAtomColumns(DataTable& running, const Names& theirs, const RowList& atomRows,
-                       const InPlacePlan& plan, const std::vector<std::uint32_t>& partners,
+                       const JoinPlan& plan, const std::vector<std::uint32_t>& partners,
                        const std::vector<std::string>* keep) {
   // Only the table, its rows and the index hold the header (mayGrowInPlace).
   Names& header = *running.header();
   RowList& rows = running.rows();
-  for (int q : plan.atomOwn) {
+  for (int q : plan.otherOwn) {
     const std::string& name = theirs[static_cast<std::size_t>(q)];
     if (keep != nullptr && std::find(keep->begin(), keep->end(), name) == keep->end()) continue;
     header.push_back(name);
@@ -229,16 +209,16 @@ InPlaceJoin joinInPlace(DataTable& running, NameIndex& index, const DataTable& a
   for (const auto& s : atom.rows()) {
     if (s->sharedNames() != atom.header()) return InPlaceJoin::kRefused;
   }
-  return joinInPlace(running, index, *atom.header(), atom.rows(), keep);
+  return joinInPlace(running, index, atomIndex, atom.rows(), keep);
 }
 
-InPlaceJoin joinInPlace(DataTable& running, NameIndex& index, const Names& atomColumns,
+InPlaceJoin joinInPlace(DataTable& running, NameIndex& index, const NameIndex& atomIndex,
                         const RowList& atomRows, const std::vector<std::string>* keep) {
-  assert(&running.rows() != &atomRows);
+  assert(&running.rows() != &atomRows && atomIndex.unique());
   assert(isNormalized(running.rows()));
   if (!index.indexes(running.header())) index = NameIndex(running.header());
   if (!mayGrowInPlace(running, index)) return InPlaceJoin::kRefused;
-  const InPlacePlan plan = planOf(index, atomColumns);
+  const JoinPlan plan(index, atomIndex);
   const Partners found = findPartners(running.rows(), atomRows, plan);
   if (found.tooMany) return InPlaceJoin::kRefused;
 
@@ -268,7 +248,7 @@ InPlaceJoin joinInPlace(DataTable& running, NameIndex& index, const Names& atomC
     }
   }
   assert(mayGrowInPlace(running, index));
-  appendAtomColumns(running, atomColumns, atomRows, plan, found.rows, once ? keep : nullptr);
+  appendAtomColumns(running, atomIndex.names(), atomRows, plan, found.rows, once ? keep : nullptr);
   index.catchUp();
   running.firstRow();
   if (once) return InPlaceJoin::kEachRowOnce;

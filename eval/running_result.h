@@ -40,10 +40,10 @@ bool mayGrowInPlace(const DataTable& running, const NameIndex& index);
 InPlaceJoin joinInPlace(DataTable& running, NameIndex& index, const DataTable& atom,
                         const std::vector<std::string>* keep = nullptr);
 
-// joinInPlace with the atom given as its columns' names, which are unique,
-// and its rows, each holding one value per column in that order: the rows
-// of a table read under another header, uncopied.
-InPlaceJoin joinInPlace(DataTable& running, NameIndex& index, const Names& atomColumns,
+// joinInPlace with the atom given as the index of its columns' names, which
+// are unique, and its rows, each holding one value per column in that
+// order: the rows of a table read under another header, uncopied.
+InPlaceJoin joinInPlace(DataTable& running, NameIndex& index, const NameIndex& atomIndex,
                         const RowList& atomRows, const std::vector<std::string>* keep = nullptr);
 
 // Joins an atom's rows, `temp2`, into the running result `temp`: an empty

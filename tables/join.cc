@@ -1,9 +1,9 @@
-// The join of two tables, in named steps: the header plan (which columns
-// are common, and where each result column takes its value from), the
-// index of the other table's rows by their values in the common columns,
-// the probe, which walks this table's rows, and the emitting of a result
-// row for each partner the index names. The growth of a rule's running result in
-// place (eval/running_result.h) shares the index and the probe.
+// The join of two tables, in named steps: the header plan
+// (tables/join_plan.h), the index of the other table's rows by their
+// values in the common columns, the probe, which walks this table's rows,
+// and the emitting of a result row for each partner the index names. The
+// growth of a rule's running result in place (eval/running_result.h)
+// shares the plan, the index and the probe.
 //
 // Why the rows come out as the literal join gives them: the index lists a
 // value's rows in table order, and the probe merges the lists of the
@@ -17,6 +17,7 @@
 #include <memory>
 #include <utility>
 
+#include "tables/join_plan.h"
 #include "tables/name_index.h"
 #include "tables/row_order.h"
 #include "tables/value_index.h"
@@ -76,55 +77,6 @@ bool sameRows(const RowList& a, const RowList& b) {
 const DataValue& fieldOr(const DataCol& row, int position, const DataValue& fallback) {
   return position >= 0 ? row.at(position) : fallback;
 }
-
-// The header plan of the join of a table (`mine`) with another (`theirs`).
-struct JoinPlan {
-  JoinPlan(const SharedNames& mine, const SharedNames& theirs)
-      : mineIndex(mine), theirsIndex(theirs), resultPos(theirs->size(), -1) {
-    const Names& a = *mine;
-    const Names& b = *theirs;
-    header.reserve(a.size() + b.size());
-    for (std::size_t p = 0; p < a.size(); ++p) {
-      (theirsIndex.find(a[p]) >= 0 ? common : own).push_back(static_cast<int>(p));
-      header.push_back(a[p]);
-    }
-    for (std::size_t q = 0; q < b.size(); ++q) {
-      // The common names are the names of this table that the other has.
-      if (mineIndex.find(b[q]) >= 0) continue;
-      otherOwn.push_back(static_cast<int>(q));
-      resultPos[q] = static_cast<int>(header.size());
-      header.push_back(b[q]);
-    }
-    for (int p : common) commonThere.push_back(theirsIndex.find(a[static_cast<std::size_t>(p)]));
-    // Each result field is set by name, so the last setting of the first
-    // field of a name wins; fields no setting reaches stay Null. This
-    // table's names come first in the result, so a name's first position
-    // there is its first position here; the other table's own names follow.
-    fromLeft.assign(header.size(), -1);
-    fromRight.assign(header.size(), -1);
-    leftWanted = own;
-    leftWanted.insert(leftWanted.end(), common.begin(), common.end());
-    for (std::size_t i = 0; i < leftWanted.size(); ++i) {
-      fromLeft[static_cast<std::size_t>(mineIndex.firstOf(leftWanted[i]))] = static_cast<int>(i);
-    }
-    for (std::size_t i = 0; i < otherOwn.size(); ++i) {
-      int first = resultPos[static_cast<std::size_t>(theirsIndex.firstOf(otherOwn[i]))];
-      fromRight[static_cast<std::size_t>(first)] = static_cast<int>(i);
-    }
-  }
-
-  NameIndex mineIndex, theirsIndex;
-  std::vector<int> resultPos;    // per column of theirs: its result position, or -1
-  Names header;                  // the result's columns
-  std::vector<int> own;          // my columns that the other lacks
-  std::vector<int> common;       // my columns that the other has...
-  std::vector<int> commonThere;  // ...and their positions there
-  std::vector<int> otherOwn;     // the other's columns that I lack
-  std::vector<int> leftWanted;   // own, then common
-  // Per result column: the entry of leftWanted, or of otherOwn, whose value
-  // it takes, or -1.
-  std::vector<int> fromLeft, fromRight;
-};
 
 // Makes the result rows of pairs of rows by the plan. With `normalise`, the
 // rows made so far are normalised whenever they have doubled since the
@@ -251,7 +203,8 @@ void emitJoin(const RowList& left, const RowList& right, const JoinPlan& plan,
 
 DataTable* joinTables(const DataTable& left, const DataTable& right, const std::string& name,
                       JoinOptions options) {
-  const JoinPlan plan(left.header(), right.header());
+  const NameIndex leftIndex(left.header()), rightIndex(right.header());
+  const JoinPlan plan(leftIndex, rightIndex);
   auto result = std::make_unique<DataTable>(name, "");
   result->setRowStore(left.rowStore());
   RowList rows;

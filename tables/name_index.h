@@ -57,6 +57,8 @@ class NameIndex {
     assert(p >= 0 && static_cast<std::size_t>(p) < first_.size());
     return first_[static_cast<std::size_t>(p)];
   }
+  // The list indexed. REQUIRES: a list.
+  const Names& names() const { return *names_; }
   // True when no name occurs twice.
   bool unique() const { return repeats_ == 0; }
 
