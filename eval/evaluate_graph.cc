@@ -21,6 +21,7 @@ SortedTable* EvaluateGraph::createTable(std::string name, std::string_view colum
   store_->push_back(std::make_unique<SortedTable>(name, columnList));
   SortedTable* table = store_->back().get();
   table->setRowStore(rowStore_);
+  table->setWorkers(workers_);
   (declared ? tables_ : ruleTables_).push_back(table);
   if (declared) {
     lookup_.addDeclared(name, table);

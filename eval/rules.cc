@@ -65,7 +65,10 @@ std::unique_ptr<SortedTable> EvaluateGraph::evaluateBody(std::string_view body,
   NameIndex tempIndex;
   SortedTable temp2("temp2", "");
   SortedTable assign("assign", "X,Y");
-  for (SortedTable* t : {temp.get(), &temp2, &assign}) t->setRowStore(rowStore_);
+  for (SortedTable* t : {temp.get(), &temp2, &assign}) {
+    t->setRowStore(rowStore_);
+    t->setWorkers(workers_);
+  }
   // After the last atom (the leftmost), only conditions remain, and they
   // leave "temp" alone: its join may keep just the columns asked for. An
   // observer reads "temp2" after each atom, so its rows are not moved.

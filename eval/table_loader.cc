@@ -13,8 +13,12 @@ void TableLoader::makeRows() {
   while (stores_.size() < parts) stores_.push_back(std::make_unique<RowStore>(sizeof(DataCol)));
   if (pools_.size() < parts) pools_.resize(parts);
   // Every row holds the header's list; the holders are counted here, on
-  // this thread, and the parts move them into their rows.
-  std::vector<SharedNames> names(n, table_->header());
+  // this thread, and the parts take them.
+  std::vector<SharedNames::Batch> names;
+  names.reserve(parts);
+  for (std::size_t k = 0; k < parts; ++k) {
+    names.emplace_back(table_->header(), n * (k + 1) / parts - n * k / parts);
+  }
   const std::size_t base = rows_.size();
   rows_.resize(base + n);
   const std::string_view lines = lines_;
@@ -23,7 +27,7 @@ void TableLoader::makeRows() {
       for (std::size_t i = n * k / parts, end = n * (k + 1) / parts; i < end; ++i) {
         const std::size_t from = i == 0 ? 0 : ends_[i - 1];
         rows_[base + i] = SortedTable::rowOfText(lines.substr(from, ends_[i] - from),
-                                                 std::move(names[i]), stores_[k].get(), &pools_[k]);
+                                                 names[k].take(), stores_[k].get(), &pools_[k]);
       }
     });
   } catch (...) {

@@ -91,6 +91,9 @@ class DataValue {
     return {reinterpret_cast<const char*>(b + 1) + sizeof size, size};
   }
   ValueKind kind() const { return static_cast<ValueKind>(bytes_[kKindByte]); }
+  // True when the text is held apart, in a block that copies share and
+  // count: a copy then writes to that block.
+  bool heldApart() const { return onHeap(); }
   // Asks the processor to fetch a text held apart, ahead of its use.
   void prefetchText() const {
     if (onHeap()) __builtin_prefetch(block());

@@ -168,6 +168,28 @@ void RowStore::drop(Block* b) {
   unmapBlock(b, kBlockSize);
 }
 
+void RowStore::adopt(RowStore& other) {
+  assert(other.slotSize_ == slotSize_ && &other != this);
+  blocks_.reserve(blocks_.size() + other.blocks_.size());
+  for (Block* b : other.blocks_) {
+    if (b->live == 0) {  // only a current block is ever empty
+      unmapBlock(b, kBlockSize);
+      continue;
+    }
+    b->owner = this;
+    b->position = static_cast<std::uint32_t>(blocks_.size());
+    blocks_.push_back(b);
+    b->prevWithRoom = b->nextWithRoom = nullptr;
+    if (b->state == Block::kFull) continue;
+    b->state = Block::kWithRoom;
+    b->nextWithRoom = withRoom_;
+    if (withRoom_ != nullptr) withRoom_->prevWithRoom = b;
+    withRoom_ = b;
+  }
+  other.blocks_.clear();
+  other.current_ = other.withRoom_ = nullptr;
+}
+
 std::size_t RowStore::liveSlots() const {
   std::size_t live = 0;
   for (const Block* b : blocks_) live += b->live;

@@ -33,6 +33,12 @@ class RowStore {
   // Gives the slot `p` back to its block. REQUIRES: `p` came from allocate
   // of a store, which may be gone since, and was not released yet.
   static void release(void* p);
+  // Takes over every block of `other`, with the slots handed out from it,
+  // as if they had come from this store; `other` is left without blocks.
+  // Rows made on several threads, each in a store of its own, so become
+  // one table's. REQUIRES: the same slot size. Throws std::bad_alloc
+  // before any change when the list of blocks cannot grow.
+  void adopt(RowStore& other);
   // The store a slot came from, or nullptr when that store is gone.
   // REQUIRES: `p` lies in a slot handed out by allocate.
   static RowStore* ownerOf(const void* p);

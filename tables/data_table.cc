@@ -42,7 +42,10 @@ DataTable::DataTable(std::string name, std::string_view columnList)
 }
 
 DataTable::DataTable(const DataTable& source)
-    : name_(source.name_), columns_(source.columns_), store_(source.store_) {
+    : name_(source.name_),
+      columns_(source.columns_),
+      store_(source.store_),
+      workers_(source.workers_) {
   const RowList& from = source.rows();
   rows_.reserve(from.size());
   for (std::size_t i = 0; i < from.size(); ++i) {

@@ -86,6 +86,11 @@ class DataTable {
   // constructor has none; copies share their source's.
   void setRowStore(std::shared_ptr<RowStore> store) { store_ = std::move(store); }
   const std::shared_ptr<RowStore>& rowStore() const { return store_; }
+  // The threads over which this table's operations may spread large work,
+  // and so may those of the tables it makes. A table made by the
+  // constructor has one; copies share their source's.
+  void setWorkers(Workers workers) { workers_ = std::move(workers); }
+  const Workers& workers() const { return workers_; }
 
   // Like assignment from `source`, but takes its header and rows over
   // instead of copying them; `source` is left without rows. For results
@@ -122,6 +127,7 @@ class DataTable {
   RowList rows_;
   std::size_t cursor_ = 0;
   std::shared_ptr<RowStore> store_;
+  Workers workers_;
 };
 
 // Writes the printed form of `table`, each line ended by a line feed.

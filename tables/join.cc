@@ -207,6 +207,7 @@ DataTable* joinTables(const DataTable& left, const DataTable& right, const std::
   const JoinPlan plan(leftIndex, rightIndex);
   auto result = std::make_unique<DataTable>(name, "");
   result->setRowStore(left.rowStore());
+  result->setWorkers(left.workers());
   RowList rows;
   if (!plan.common.empty() && !left.rows().empty() && !right.rows().empty()) {
     SharedNames header = SharedNames::make(plan.header);

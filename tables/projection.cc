@@ -1,6 +1,8 @@
 // Projection with selection (tables/projection.h).
 #include "tables/projection.h"
 
+#include <algorithm>
+#include <iterator>
 #include <memory>
 #include <utility>
 
@@ -77,21 +79,91 @@ std::vector<int> keptPositions(const DataTable& table, const std::vector<int>& p
   return kept;
 }
 
+namespace {
+
+// The rows of all[begin, end) that match `wanted`, projected, appended to
+// `out`, with names from `names` and slots from `store`.
+void projectRange(const RowList& all, std::size_t begin, std::size_t end, const DataCol* wanted,
+                  const std::vector<int>& kept, ProjectedNames& names, RowStore* store,
+                  RowList& out) {
+  for (std::size_t i = begin; i < end; ++i) {
+    if (i + kPrefetchDistance < end) prefetchRow(all[i + kPrefetchDistance].get());
+    const DataCol& row = *all[i];
+    if (wanted != nullptr && !row.matches(*wanted)) continue;
+    out.push_back(row.project(kept, names.of(row), store));
+  }
+}
+
+// The rows of a large table are projected a part per thread, each part's
+// rows made in a store of its own, which the table's store adopts at the
+// end. A part writes only what is its own: it takes the header's holders
+// from a batch counted beforehand, and it stops at the first row that
+// another thread could touch too (one named otherwise than by the header,
+// whose names are made anew, or one whose kept values have texts held
+// apart, whose copies count in a shared block). The rest of such a part is
+// projected afterwards on this thread, so the rows come out in table order
+// whatever stopped.
+RowList projectInParts(const DataTable& table, const DataCol* wanted, const std::vector<int>& kept,
+                       ProjectedNames& names, const SharedNames& header, std::size_t parts) {
+  const RowList& all = table.rows();
+  const std::size_t n = all.size();
+  std::vector<RowList> made(parts);
+  std::vector<std::size_t> stopped(parts);
+  std::vector<std::unique_ptr<RowStore>> stores;
+  std::vector<SharedNames::Batch> holders;
+  for (std::size_t k = 0; k < parts; ++k) {
+    stores.push_back(std::make_unique<RowStore>(table.rowStore()->slotSize()));
+    holders.emplace_back(header, n * (k + 1) / parts - n * k / parts);
+  }
+  table.workers().run(parts, [&](std::size_t k) {
+    const std::size_t end = n * (k + 1) / parts;
+    std::size_t i = n * k / parts;
+    made[k].reserve(wanted == nullptr ? end - i : 0);
+    for (; i < end; ++i) {
+      if (i + kPrefetchDistance < end) prefetchRow(all[i + kPrefetchDistance].get());
+      const DataCol& row = *all[i];
+      if (wanted != nullptr && !row.matches(*wanted)) continue;
+      if (row.sharedNames() != table.header()) break;
+      if (std::any_of(kept.begin(), kept.end(),
+                      [&row](int p) { return p < row.size() && row.at(p).heldApart(); })) {
+        break;
+      }
+      made[k].push_back(row.project(kept, holders[k].take(), stores[k].get()));
+    }
+    stopped[k] = i;
+  });
+  RowList rows;
+  std::size_t total = 0;
+  for (const RowList& part : made) total += part.size();
+  rows.reserve(total);
+  for (std::size_t k = 0; k < parts; ++k) {
+    projectRange(all, stopped[k], n * (k + 1) / parts, wanted, kept, names, table.rowStore().get(),
+                 made[k]);
+    std::move(made[k].begin(), made[k].end(), std::back_inserter(rows));
+    table.rowStore()->adopt(*stores[k]);
+  }
+  return rows;
+}
+
+}  // namespace
+
 DataTable* projectRows(const DataTable& table, const DataCol* wanted,
                        const std::vector<int>& positions) {
+  constexpr std::size_t kLeastPart = 16384;  // rows: fewer are not worth a thread
   const std::vector<int> kept = keptPositions(table, positions);
   auto result = std::make_unique<DataTable>(table.tableName(), "");
   result->setRowStore(table.rowStore());
+  result->setWorkers(table.workers());
   SharedNames header = keptHeader(table, kept);
   ProjectedNames names(table.header(), header, kept);
   const RowList& all = table.rows();
+  const std::size_t parts = table.workers().partsFor(all.size(), kLeastPart);
   RowList rows;
-  if (wanted == nullptr) rows.reserve(all.size());
-  for (std::size_t i = 0; i < all.size(); ++i) {
-    if (i + kPrefetchDistance < all.size()) prefetchRow(all[i + kPrefetchDistance].get());
-    const DataCol& row = *all[i];
-    if (wanted != nullptr && !row.matches(*wanted)) continue;
-    rows.push_back(row.project(kept, names.of(row), table.rowStore().get()));
+  if (parts > 1 && table.rowStore() != nullptr) {
+    rows = projectInParts(table, wanted, kept, names, header, parts);
+  } else {
+    if (wanted == nullptr) rows.reserve(all.size());
+    projectRange(all, 0, all.size(), wanted, kept, names, table.rowStore().get(), rows);
   }
   result->setContents(std::move(header), std::move(rows));
   return result.release();

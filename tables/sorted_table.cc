@@ -38,7 +38,9 @@ std::vector<std::string> SortedTable::splitCondition(std::string_view condition)
   return fields;
 }
 
-void SortedTable::normalize(DataTable& table) { normalizeRows(table.rows()); }
+void SortedTable::normalize(DataTable& table) {
+  normalizeRows(table.rows(), kRadixSortFrom, table.workers());
+}
 
 DataCol* SortedTable::newRow() { return DataCol::make(rowStore().get(), header()).release(); }
 
@@ -188,6 +190,7 @@ SortedTable* SortedTable::exclude(const std::string& condition) {
   RowList kept = rowsNotMatching(rows(), *wanted, rowStore().get());
   auto result = std::make_unique<SortedTable>(tableName(), "");
   result->setRowStore(rowStore());
+  result->setWorkers(workers());
   result->setContents(header(), std::move(kept));
   return result.release();
 }
@@ -231,6 +234,7 @@ SortedTable* SortedTable::minus(DataTable& other) {
   RowList kept = rowsNotIn(rows(), other.rows(), rowStore().get());
   auto result = std::make_unique<SortedTable>(tableName(), "");
   result->setRowStore(rowStore());
+  result->setWorkers(workers());
   result->setContents(header(), std::move(kept));
   return result.release();
 }

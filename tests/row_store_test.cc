@@ -74,6 +74,29 @@ TEST(RowStoreTest, SlotsAreDistinctAcrossBlocksAndEmptyBlocksGo) {
 // the digits its rows' addresses differ in: rows of one block take an even
 // number, rows of blocks megabytes apart an odd one. Either way every row
 // goes once, and with the last row of a block the block.
+// Blocks a store adopts serve its later rows and go when their rows go.
+TEST(RowStoreTest, AdoptedBlocksAreTheStoresOwn) {
+  auto store = makeStore(), other = makeStore();
+  auto mine = numbered(store, 30000), theirs = numbered(other, 30000, "j");
+  auto empty = makeStore();
+  store->adopt(*empty);  // an empty store gives nothing
+  const std::size_t blocks = store->blockCount() + other->blockCount();
+  store->adopt(*other);
+  EXPECT_EQ(other->blockCount(), 0u);
+  EXPECT_EQ(store->blockCount(), blocks);
+  EXPECT_EQ(store->liveSlots(), 60000u);
+  EXPECT_EQ(RowStore::ownerOf(theirs->rows()[0].get()), store.get());
+  theirs.reset();
+  EXPECT_EQ(store->liveSlots(), 30000u);
+  EXPECT_LT(store->blockCount(), blocks);
+  auto more = numbered(store, 30000, "m");
+  EXPECT_EQ(printed(*mine).size(), printed(*more).size());
+  more.reset();
+  mine.reset();
+  EXPECT_EQ(store->liveSlots(), 0u);
+  EXPECT_LE(store->blockCount(), 1u);
+}
+
 TEST(RowStoreTest, FreeingALargeTableGivesBackEveryBlock) {
   for (int n : {5000, 200000}) {
     auto store = makeStore();

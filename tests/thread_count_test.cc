@@ -5,13 +5,15 @@
 // in process with 1, 2, 3 and 7 threads, and every output must equal the
 // one-thread output byte for byte. The tables cross the sizes from which
 // the intake of data lines, the normalising and the writing are cut into
-// parts. Also here: the parallel radix sort against the stable sort, and
-// the rules of the thread pool itself.
+// parts. Also here: the parallel radix sort against the stable sort, the
+// projection in parts against one thread's, and the rules of the thread
+// pool itself.
 #include <gtest/gtest.h>
 
 #include <algorithm>
 #include <atomic>
 #include <cstdint>
+#include <memory>
 #include <sstream>
 #include <stdexcept>
 #include <string>
@@ -19,7 +21,9 @@
 
 #include "app/run.h"
 #include "rows/workers.h"
+#include "tables/projection.h"
 #include "tables/radix_sort.h"
+#include "tables/sorted_table.h"
 #include "tests/random_cases.h"
 
 namespace tablog {
@@ -133,6 +137,48 @@ TEST(ThreadCountTest, ParallelRadixSortIsTheStableSort) {
         std::span(items), buffer, [](const Item& x) { return x.first; },
         Workers(static_cast<unsigned>(gen.uniform(2, 7))));
     ASSERT_EQ(items, expected) << "size " << size << ", shape " << shape;
+  }
+}
+
+// A projection cut into parts stops a part at a row it must leave to the
+// calling thread (a long text, names of its own) and finishes it there:
+// rows and names as one thread makes them, wherever such rows stand.
+TEST(ThreadCountTest, ProjectionInPartsIsTheOneThreadProjection) {
+  constexpr int kRows = 40000;
+  Gen gen(11);
+  for (int oddEvery : {1, 97, 25000, kRows + 1}) {
+    auto store = std::make_shared<RowStore>(sizeof(DataCol));
+    SortedTable table("T", "A,B,C,D");
+    table.setRowStore(store);
+    RowList rows;
+    for (int r = 0; r < kRows; ++r) {
+      const bool odd = r % oddEvery == oddEvery - 1;
+      auto row = odd && gen.chance(50)
+                     ? DataCol::make(store.get(), SharedNames::make(*table.header()))
+                     : table.rowFromText("");
+      const std::string text = odd ? "'a text too long to sit in its row'" : "'k'";
+      for (int k = 0; k < 4; ++k) row->setLiteralAt(k, k == 1 ? text : std::to_string(r % 50 + k));
+      rows.push_back(std::move(row));
+    }
+    table.setContents(table.header(), std::move(rows));
+    const std::size_t live = store->liveSlots();
+    for (const std::string condition : {"A,B,C,D", "A,'k',C", "A,B,>3"}) {
+      const std::vector<int> positions = {gen.uniform(0, 3), 1, gen.uniform(0, 3)};
+      std::string expected;
+      for (unsigned threads : {1u, 2u, 3u}) {
+        table.setWorkers(Workers(threads));
+        std::unique_ptr<DataCol> wanted = table.rowFromText(condition);
+        std::unique_ptr<DataTable> projected(projectRows(table, wanted.get(), positions));
+        std::ostringstream out;
+        out << *projected;
+        for (const auto& row : projected->rows()) {
+          out << (row->sharedNames() == projected->header());
+        }
+        if (threads == 1) expected = out.str();
+        ASSERT_EQ(out.str(), expected) << threads << " threads, odd row every " << oddEvery;
+      }
+    }
+    EXPECT_EQ(store->liveSlots(), live);  // every projected row went back
   }
 }
 
