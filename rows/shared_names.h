@@ -1,7 +1,9 @@
 // SharedNames: a list of column names that many rows share. A table of a
-// million rows normally holds one list; the count of holders is a plain
-// integer (a run is one thread), so copying a row costs no atomic update
-// and a row holds one pointer instead of two.
+// million rows normally holds one list. The count of holders is a plain
+// integer, so copying a row costs no atomic update and a row holds one
+// pointer instead of two: lists are copied and dropped on the run's own
+// thread only, and work spread over threads moves the lists it is handed
+// (see TableLoader::makeRows).
 #ifndef TABLOG_ROWS_SHARED_NAMES_H_
 #define TABLOG_ROWS_SHARED_NAMES_H_
 
@@ -45,7 +47,6 @@ class SharedNames {
     assert(block_ != nullptr);
     return &block_->names;
   }
-  // True when there is a list.
   explicit operator bool() const { return block_ != nullptr; }
   long use_count() const { return block_ == nullptr ? 0 : block_->holders; }
   // The same list (not merely equal names).
