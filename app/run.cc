@@ -22,12 +22,8 @@ namespace tablog {
 
 namespace {
 
-// Reads the file at `path` a block at a time and hands `visit` its lines
-// as forEachScriptLine hands those of the whole text: a line ends at a line
-// feed, a NUL cuts its line, the text after the last line feed is a line
-// too. Only a line split between two blocks is copied. Returns false when
-// the file cannot be read as a file; the lines read until then have been
-// handed over.
+// Writes all of `data` to `fd`, again after a short or interrupted write;
+// false when a write fails.
 bool writeAll(int fd, std::string_view data) {
   while (!data.empty()) {
     ssize_t n = write(fd, data.data(), data.size());

@@ -105,7 +105,8 @@ class EvaluateGraph {
   // A new table of the evaluator, declared or made by a rule head.
   SortedTable* createTable(std::string name, std::string_view columnList, bool declared);
   Workers workers_;
-  // The blocks every row of this evaluator's tables is made in.
+  // The blocks the rows of this evaluator's tables are made in; rows of
+  // data lines read over several threads come from the loader's own.
   std::shared_ptr<RowStore> rowStore_;
   // Every table this evaluator and its copies have made.
   std::shared_ptr<std::vector<std::unique_ptr<SortedTable>>> store_;

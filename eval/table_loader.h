@@ -1,10 +1,10 @@
 // TableLoader: the data lines of the table declared last. Rows are made
-// from their lines and gathered apart from the table; they join it, put in
-// order all at once, at the named points where the table is normalised:
-// when the next declaration makes another table current, and at the end of
-// the script, before any rule or the output reads a table. Normalising them
-// together gives the list that inserting them one at a time would (see
-// SortedTable::insertRows), in n log n instead of n^2.
+// from their lines and gathered apart from the table; they join it all at
+// once, and the table is normalised, when the next declaration makes
+// another table current and at the end of the script, before any rule or
+// the output reads a table. Normalising them together gives the list that
+// inserting them one at a time would (see SortedTable::insertRows), in
+// n log n instead of n^2.
 //
 // With more than one thread, lines wait in batches, and a batch is cut
 // into parts whose rows are made on the workers' threads, each part in a

@@ -1,7 +1,8 @@
 // tablog-lint SCRIPT...: prints what tablog will silently do with the
 // lines of each script, one warning a line, as
 // SCRIPT:LINE:COLUMN: warning: MESSAGE [name]. Exits 0 when nothing was
-// found, 1 when a warning was printed, 2 when a script cannot be read.
+// found, 1 when a warning was printed, 2 when a script cannot be read or
+// the arguments are wrong.
 // tablog-lint --graph SCRIPT prints the script's graph (lint/graph.h).
 #include <unistd.h>
 

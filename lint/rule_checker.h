@@ -157,8 +157,8 @@ class RuleChecker {
   static std::vector<std::size_t> standing(const Body& b,
                                            const std::vector<RecordedCondition>& rows);
   void usedUp(Body& b, Condition& c, const BodyTerm& atom);
-  // What is known of the rows that atom `i`, asking its table `t` what
-  // `step` says, finds.
+  // What is known of the rows that an atom finds, asking its table `t`
+  // what `step` says.
   Rows atomRows(int t, const AtomStep& step) const;
   // Says that an atom of the declared table `t` finds no rows.
   void reportNoRows(const Body& b, std::size_t i, int t, const AtomStep& step,

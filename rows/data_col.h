@@ -137,7 +137,6 @@ class DataCol {
 
   // Appends the printed form: the values joined by commas.
   void appendTo(std::string& out) const;
-  // The length of the printed form.
   std::size_t printedSize() const;
   // Writes the printed form at `out`; returns the end of what it wrote.
   // REQUIRES: printedSize() bytes of room.

@@ -23,7 +23,6 @@ std::int32_t readNumber(std::string_view text);
 
 class DataValue {
  public:
-  // A Null value.
   DataValue() { setEmpty(Null); }
   // Parses `literal` by the literal rule: "" is Null; a literal that starts
   // with a single quote is Quoted and loses its first and last character;
@@ -108,7 +107,6 @@ class DataValue {
   }
   std::uint64_t hash() const { return hashOf(kind(), text()); }
 
-  // Same text and same kind.
   bool equals(const DataValue& other) const {
     return kind() == other.kind() && text() == other.text();
   }
@@ -122,7 +120,6 @@ class DataValue {
 
   // The printed form: 'text' for Quoted, text for Plain, NULL for Null.
   void appendTo(std::string& out) const;
-  // The length of the printed form.
   std::size_t printedSize() const {
     return kind() == Null ? 4 : text().size() + (kind() == Quoted ? 2 : 0);
   }

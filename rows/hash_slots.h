@@ -48,7 +48,6 @@ class HashSlots {
     slots_.resize(slots);
   }
 
-  // The number of entries.
   std::size_t size() const { return used_; }
   // The number of slots: 0, or a power of two.
   std::size_t slotCount() const { return slots_.size(); }

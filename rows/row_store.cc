@@ -37,15 +37,15 @@ namespace tablog {
 namespace {
 
 // Blocks come straight from the system, aligned to their size: a map of
-// twice the size, less the parts before and after the aligned block. Pages
-// of a block are made resident in one call as the block is mapped: a block is
+// twice the size, less the parts before and after the aligned block. A
+// block's pages are made resident in one call as it is mapped: a block is
 // filled soon after it is made, and one call costs far less than a page
 // fault per page (a kernel without the call leaves them to fault in). A
 // freed block goes back to the system whole. Each block is a mapping of
-// its own, and the system allows some tens of
-// thousands of them (65,530 by default): at 1 MiB a block, that is 64 GiB
-// of rows. Should the system refuse to unmap (it may need a mapping of its
-// own for that), the pages still go back.
+// its own, and the system allows some tens of thousands of them (65,530 by
+// default): at 1 MiB a block, that is 64 GiB of rows. Should the system
+// refuse to unmap (it may need a mapping of its own for that), the pages
+// still go back.
 void* mapBlock(std::size_t size) {
   void* map = mmap(nullptr, 2 * size, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
   if (map == MAP_FAILED) return nullptr;

@@ -45,7 +45,6 @@ class RowStore {
 
   std::size_t slotSize() const { return slotSize_; }
 
-  // The number of blocks this store holds.
   std::size_t blockCount() const { return blocks_.size(); }
   // The number of its slots handed out and not released.
   std::size_t liveSlots() const;

@@ -1,8 +1,9 @@
 // SharedNames: a list of column names that many rows share. A table of a
-// million rows normally holds one list; the count of holders is a plain
+// million rows normally holds one list. The count of holders is a plain
 // integer, so copying a row costs no atomic update and a row holds one
-// pointer instead of two. Rows made on several threads at once take their
-// holders from a Batch, counted beforehand on the calling thread.
+// pointer instead of two: holders are made and dropped on the run's own
+// thread only, and rows made on several threads at once take theirs from
+// a Batch counted beforehand.
 #ifndef TABLOG_ROWS_SHARED_NAMES_H_
 #define TABLOG_ROWS_SHARED_NAMES_H_
 
@@ -49,7 +50,6 @@ class SharedNames {
     assert(block_ != nullptr);
     return &block_->names;
   }
-  // True when there is a list.
   explicit operator bool() const { return block_ != nullptr; }
   long use_count() const { return block_ == nullptr ? 0 : block_->holders; }
   // The same list (not merely equal names).

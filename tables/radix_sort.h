@@ -106,8 +106,8 @@ bool sortByDigits(std::span<T> items, T* buffer, KeyOf& keyOf) {
 
 // Sorts `items` stably by keyOf(item), a std::uint64_t, kDigitBits bits at
 // a time: the sorted items end in `items`. `buffer`, a vector of T, is
-// grown to items.size() when it is shorter, and what it holds afterwards is left
-// over from the moves. If growing it throws, `items` is as it was.
+// grown to items.size() when it is shorter, and what it holds afterwards
+// is left over from the moves. If growing it throws, `items` is as it was.
 // REQUIRES: 1 <= kDigitBits <= 12 (the counts lie on the stack),
 // items.size() < 2^32, and `items` does not lie in `buffer`.
 template <int kDigitBits, class T, class Buffer, class KeyOf>

@@ -35,9 +35,9 @@ void uniteRows(RowList& rows, RowList added, const Workers& workers) {
   }
   const std::size_t before = rows.size();
   normalizeRows(rows, kRadixSortFrom, workers);
-  // A list this large usually stays as it is for the rest of the run: the
-  // room of the repeats it dropped goes back when that is much. Room it
-  // never used costs no memory, and a copy would.
+  // The list usually stays as it is for the rest of the run: the room of
+  // the repeats it dropped goes back when that is much. Room it never used
+  // costs no memory, and a copy would.
   if (before - rows.size() > rows.size() / 4) rows.shrink_to_fit();
 }
 
