@@ -96,13 +96,15 @@ void projectRange(const RowList& all, std::size_t begin, std::size_t end, const 
 
 // The rows of a large table are projected a part per thread, each part's
 // rows made in a store of its own, which the table's store adopts at the
-// end. A part writes only what is its own: it takes the header's holders
-// from a batch counted beforehand, and it stops at the first row that
-// another thread could touch too (one named otherwise than by the header,
-// whose names are made anew, or one whose kept values have texts held
-// apart, whose copies count in a shared block). The rest of such a part is
-// projected afterwards on this thread, so the rows come out in table order
-// whatever stopped.
+// end. A part writes only what is its own. A row is made under a copy of
+// the header's list that only its part holds, and takes a holder of the
+// header from a batch counted beforehand once nothing can fail, so that a
+// row given up on a failure counts down its part's list only. A part stops
+// at the first row that another thread could touch too (one named
+// otherwise than by the header, whose names are made anew, or one whose
+// kept values have texts held apart, whose copies count in a shared
+// block). The rest of such a part is projected afterwards on this thread,
+// so the rows come out in table order whatever stopped.
 RowList projectInParts(const DataTable& table, const DataCol* wanted, const std::vector<int>& kept,
                        ProjectedNames& names, const SharedNames& header, std::size_t parts) {
   const RowList& all = table.rows();
@@ -110,15 +112,17 @@ RowList projectInParts(const DataTable& table, const DataCol* wanted, const std:
   std::vector<RowList> made(parts);
   std::vector<std::size_t> stopped(parts);
   std::vector<std::unique_ptr<RowStore>> stores;
+  std::vector<SharedNames> partNames;
   std::vector<SharedNames::Batch> holders;
   for (std::size_t k = 0; k < parts; ++k) {
     stores.push_back(std::make_unique<RowStore>(table.rowStore()->slotSize()));
+    partNames.push_back(SharedNames::make(*header));
     holders.emplace_back(header, n * (k + 1) / parts - n * k / parts);
   }
   table.workers().run(parts, [&](std::size_t k) {
     const std::size_t end = n * (k + 1) / parts;
     std::size_t i = n * k / parts;
-    made[k].reserve(wanted == nullptr ? end - i : 0);
+    made[k].reserve(end - i);
     for (; i < end; ++i) {
       if (i + kPrefetchDistance < end) prefetchRow(all[i + kPrefetchDistance].get());
       const DataCol& row = *all[i];
@@ -128,7 +132,9 @@ RowList projectInParts(const DataTable& table, const DataCol* wanted, const std:
                       [&row](int p) { return p < row.size() && row.at(p).heldApart(); })) {
         break;
       }
-      made[k].push_back(row.project(kept, holders[k].take(), stores[k].get()));
+      std::unique_ptr<DataCol> copy = row.project(kept, partNames[k], stores[k].get());
+      copy->shareNames(holders[k].take());
+      made[k].push_back(std::move(copy));
     }
     stopped[k] = i;
   });
