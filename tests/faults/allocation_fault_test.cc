@@ -197,15 +197,18 @@ TEST_F(AllocationFaultTest, TenThousandRowsSurviveEveryFailure) {
 }
 
 // With two threads, the data lines of a table are made into rows in parts
-// on both, and from 65,536 rows its normalising and its writing are cut
-// into parts too: a failure on a worker's thread must end as one on the
-// program's own. (The rules of the large script stay out: they make some
-// twenty thousand allocations, each a run of the loop.)
+// on both, from 32,768 rows a selection is made in parts, and from 65,536
+// rows the normalising and the writing are cut into parts too: a failure
+// on a worker's thread must end as one on the program's own. (The join of
+// the large script stays out: it makes some twenty thousand allocations,
+// each a run of the loop.)
 TEST_F(AllocationFaultTest, TwoThreadsSurviveEveryFailure) {
   FailEachAllocation(kRules, "2");
   FailEachAllocation(LargeScript(10000), "2");
   const std::string large = LargeScript(70000);
-  FailEachAllocation(large.substr(0, large.find("Named(")), "2");
+  const std::string tables = large.substr(0, large.find("Named("));
+  FailEachAllocation(tables, "2");
+  FailEachAllocation(tables + "Cheap(I,P)<-Item(I,G,P),P<'20'\n", "2");
 }
 
 }  // namespace
