@@ -14,6 +14,8 @@
 #include <cassert>
 #include <cstdint>
 #include <memory>
+#include <mutex>
+#include <optional>
 #include <string_view>
 #include <unordered_set>
 #include <utility>
@@ -42,10 +44,15 @@ struct Partners {
 // with the fewest distinct values in a sample of the atom's rows are asked
 // first, and a column's index is made only when a row first needs it, so a
 // row that agrees on a column of a few departments never looks at names.
+// Rows may be tested on several threads at once: the first to need an
+// index makes it, and the others wait for it.
 class PartnerTest {
  public:
   PartnerTest(const RowList& right, const JoinPlan& plan)
-      : right_(right), plan_(plan), index_(plan.common.size()) {
+      : right_(right),
+        plan_(plan),
+        index_(plan.common.size()),
+        made_(new std::once_flag[plan.common.size()]) {
     constexpr std::size_t kSample = 256;
     std::vector<std::size_t> distinct(plan.common.size());
     const std::size_t step = std::max<std::size_t>(1, right.size() / kSample);
@@ -63,12 +70,12 @@ class PartnerTest {
 
   bool operator()(const DataCol& r) {
     for (std::size_t c : order_) {
-      if (index_[c] == nullptr) {
+      std::call_once(made_[c], [&] {
         const int there = plan_.commonThere[c];
         index_[c] = std::make_unique<ValueIndex>(
             1, right_.size(),
             [&](std::uint32_t s, std::size_t) -> const DataValue& { return right_[s]->at(there); });
-      }
+      });
       if (index_[c]->contains(0, r.at(plan_.common[c]))) return true;
     }
     return false;
@@ -79,14 +86,16 @@ class PartnerTest {
   const JoinPlan& plan_;
   std::vector<std::size_t> order_;                  // common columns, fewest values first
   std::vector<std::unique_ptr<ValueIndex>> index_;  // per common column, once made
+  std::unique_ptr<std::once_flag[]> made_;          // per common column: index_ made
 };
+
+// A join that multiplies its rows past this many, plus four per running
+// row, is left to the join that normalises them as it goes.
+constexpr std::size_t kMostInPlace = std::size_t{1} << 16;
 
 // Notes in `found` that row i of `rows` running rows has had its partners
 // found; false when the join would multiply its rows past the bound.
 bool notePartners(Partners& found, std::size_t i, std::size_t rows) {
-  // A join that multiplies its rows is left to the join that normalises them
-  // as it goes.
-  constexpr std::size_t kMostInPlace = std::size_t{1} << 16;
   if (found.ends.empty() && found.rows.size() != i + 1) {
     found.ends.resize(rows);
     for (std::size_t j = 0; j < i; ++j) found.ends[j] = static_cast<std::uint32_t>(j + 1);
@@ -96,33 +105,68 @@ bool notePartners(Partners& found, std::size_t i, std::size_t rows) {
   return !found.tooMany;
 }
 
-Partners findPartners(const RowList& left, const RowList& right, const JoinPlan& plan) {
+// The partners of a part of the running rows: the atom rows, row after
+// row, and how many each running row has.
+struct PartPartners {
+  std::vector<std::uint32_t> rows;
+  std::vector<std::uint32_t> counts;
+  bool tooMany = false;
+};
+
+// Each part of the running rows is probed on a thread of `workers`, and
+// the parts' partners are then noted in row order, as one walk would.
+Partners findPartners(const RowList& left, const RowList& right, const JoinPlan& plan,
+                      const Workers& workers) {
   Partners found;
   if (plan.common.empty() || left.empty() || right.empty()) return found;
-  found.rows.reserve(left.size());
-  if (plan.otherOwn.empty()) {
-    PartnerTest hasPartner(right, plan);
-    for (std::size_t i = 0; i < left.size(); ++i) {
-      if (hasPartner(*left[i])) found.rows.push_back(0);
-      if (!notePartners(found, i, left.size())) break;
-    }
-    return found;
-  }
+  constexpr std::size_t kLeastPart = 16384;  // rows: fewer are not worth a thread
+  const std::size_t n = left.size(), parts = workers.partsFor(n, kLeastPart);
   const std::size_t common = plan.common.size();
-  const ValueIndex byValue(common, right.size(),
-                           [&](std::uint32_t s, std::size_t c) -> const DataValue& {
-                             return right[s]->at(plan.commonThere[c]);
-                           });
-  std::vector<std::uint32_t> matches;
-  for (std::size_t i = 0; i < left.size(); ++i) {
-    const DataCol& r = *left[i];
-    probeRow(
-        byValue, common, [&](std::size_t c) -> const DataValue& { return r.at(plan.common[c]); },
-        matches);
-    for (std::size_t k = 0; k < matches.size(); ++k) {
-      if (k == 0 || matches[k] != matches[k - 1]) found.rows.push_back(matches[k]);
+  std::optional<PartnerTest> semi;
+  std::optional<ValueIndex> byValue;
+  if (plan.otherOwn.empty()) {
+    semi.emplace(right, plan);
+  } else {
+    byValue.emplace(common, right.size(), [&](std::uint32_t s, std::size_t c) -> const DataValue& {
+      return right[s]->at(plan.commonThere[c]);
+    });
+  }
+  std::vector<PartPartners> partners(parts);
+  workers.run(parts, [&](std::size_t k) {
+    PartPartners& out = partners[k];
+    const std::size_t begin = n * k / parts, end = n * (k + 1) / parts;
+    out.counts.reserve(end - begin);
+    std::vector<std::uint32_t> matches;
+    for (std::size_t i = begin; i < end; ++i) {
+      const DataCol& r = *left[i];
+      const std::size_t before = out.rows.size();
+      if (semi) {
+        if ((*semi)(r)) out.rows.push_back(0);
+      } else {
+        probeRow(
+            *byValue, common,
+            [&](std::size_t c) -> const DataValue& { return r.at(plan.common[c]); }, matches);
+        for (std::size_t m = 0; m < matches.size(); ++m) {
+          if (m == 0 || matches[m] != matches[m - 1]) out.rows.push_back(matches[m]);
+        }
+      }
+      out.counts.push_back(static_cast<std::uint32_t>(out.rows.size() - before));
+      if (out.rows.size() > kMostInPlace + 4 * n) {
+        out.tooMany = true;
+        return;
+      }
     }
-    if (!notePartners(found, i, left.size())) break;
+  });
+  found.rows.reserve(n);
+  for (std::size_t k = 0, i = 0; k < parts; ++k) {
+    const PartPartners& part = partners[k];
+    found.tooMany = part.tooMany;
+    if (found.tooMany) return found;
+    for (std::size_t j = 0, at = 0; j < part.counts.size(); at += part.counts[j++], ++i) {
+      found.rows.insert(found.rows.end(), part.rows.begin() + static_cast<std::ptrdiff_t>(at),
+                        part.rows.begin() + static_cast<std::ptrdiff_t>(at + part.counts[j]));
+      if (!notePartners(found, i, n)) return found;
+    }
   }
   return found;
 }
@@ -219,7 +263,7 @@ InPlaceJoin joinInPlace(DataTable& running, NameIndex& index, const NameIndex& a
   if (!index.indexes(running.header())) index = NameIndex(running.header());
   if (!mayGrowInPlace(running, index)) return InPlaceJoin::kRefused;
   const JoinPlan plan(index, atomIndex);
-  const Partners found = findPartners(running.rows(), atomRows, plan);
+  const Partners found = findPartners(running.rows(), atomRows, plan, running.workers());
   if (found.tooMany) return InPlaceJoin::kRefused;
 
   RowList& left = running.rows();
