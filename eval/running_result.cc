@@ -106,11 +106,23 @@ bool notePartners(Partners& found, std::size_t i, std::size_t rows) {
 }
 
 // The partners of a part of the running rows: the atom rows, row after
-// row, and how many each running row has.
+// row, and how many each running row has, which stays unsaid while each
+// has one.
 struct PartPartners {
   std::vector<std::uint32_t> rows;
-  std::vector<std::uint32_t> counts;
+  std::vector<std::uint32_t> counts;  // per row, unless eachOnce
+  bool eachOnce = true;
   bool tooMany = false;
+
+  // Notes that row j of the part has `count` partners.
+  void noteRow(std::size_t j, std::size_t count) {
+    if (eachOnce && count != 1) {
+      counts.assign(j, 1);
+      eachOnce = false;
+    }
+    if (!eachOnce) counts.push_back(static_cast<std::uint32_t>(count));
+  }
+  std::size_t countOf(std::size_t j) const { return eachOnce ? 1 : counts[j]; }
 };
 
 // Each part of the running rows is probed on a thread of `workers`, and
@@ -135,7 +147,6 @@ Partners findPartners(const RowList& left, const RowList& right, const JoinPlan&
   workers.run(parts, [&](std::size_t k) {
     PartPartners& out = partners[k];
     const std::size_t begin = n * k / parts, end = n * (k + 1) / parts;
-    out.counts.reserve(end - begin);
     std::vector<std::uint32_t> matches;
     for (std::size_t i = begin; i < end; ++i) {
       const DataCol& r = *left[i];
@@ -150,23 +161,29 @@ Partners findPartners(const RowList& left, const RowList& right, const JoinPlan&
           if (m == 0 || matches[m] != matches[m - 1]) out.rows.push_back(matches[m]);
         }
       }
-      out.counts.push_back(static_cast<std::uint32_t>(out.rows.size() - before));
+      out.noteRow(i - begin, out.rows.size() - before);
       if (out.rows.size() > kMostInPlace + 4 * n) {
         out.tooMany = true;
         return;
       }
     }
   });
+  if (parts == 1 && !partners[0].tooMany && partners[0].eachOnce) {
+    found.rows = std::move(partners[0].rows);  // one partner each, in one part
+    return found;
+  }
   found.rows.reserve(n);
   for (std::size_t k = 0, i = 0; k < parts; ++k) {
-    const PartPartners& part = partners[k];
+    PartPartners& part = partners[k];
     found.tooMany = part.tooMany;
     if (found.tooMany) return found;
-    for (std::size_t j = 0, at = 0; j < part.counts.size(); at += part.counts[j++], ++i) {
+    const std::size_t rows = n * (k + 1) / parts - n * k / parts;
+    for (std::size_t j = 0, at = 0; j < rows; at += part.countOf(j++), ++i) {
       found.rows.insert(found.rows.end(), part.rows.begin() + static_cast<std::ptrdiff_t>(at),
-                        part.rows.begin() + static_cast<std::ptrdiff_t>(at + part.counts[j]));
+                        part.rows.begin() + static_cast<std::ptrdiff_t>(at + part.countOf(j)));
       if (!notePartners(found, i, n)) return found;
     }
+    part = PartPartners();  // its room goes before the next part's is copied
   }
   return found;
 }
