@@ -105,17 +105,18 @@ bool notePartners(Partners& found, std::size_t i, std::size_t rows) {
   return !found.tooMany;
 }
 
-// The partners of a part of the running rows: the atom rows, row after
-// row, and how many each running row has, which stays unsaid while each
-// has one.
+// What a part of the running rows found beyond each row's first partner
+// (which goes in a list of all rows): the further partners, row after row,
+// and how many partners each row has, which stays unsaid while each has one.
 struct PartPartners {
-  std::vector<std::uint32_t> rows;
+  std::vector<std::uint32_t> more;
   std::vector<std::uint32_t> counts;  // per row, unless eachOnce
+  std::size_t total = 0;
   bool eachOnce = true;
-  bool tooMany = false;
 
   // Notes that row j of the part has `count` partners.
   void noteRow(std::size_t j, std::size_t count) {
+    total += count;
     if (eachOnce && count != 1) {
       counts.assign(j, 1);
       eachOnce = false;
@@ -125,15 +126,43 @@ struct PartPartners {
   std::size_t countOf(std::size_t j) const { return eachOnce ? 1 : counts[j]; }
 };
 
-// Each part of the running rows is probed on a thread of `workers`, and
-// the parts' partners are then noted in row order, as one walk would.
+// The partners the parts found, noted in row order as one walk would; the
+// list of first partners is the result's as it stands when every row has
+// one partner.
+Partners gatherPartners(std::vector<std::uint32_t> first, const std::vector<PartPartners>& partners,
+                        std::size_t most) {
+  Partners found;
+  found.tooMany = std::any_of(partners.begin(), partners.end(),
+                              [most](const PartPartners& p) { return p.total > most; });
+  if (found.tooMany) return found;
+  if (std::all_of(partners.begin(), partners.end(),
+                  [](const PartPartners& p) { return p.eachOnce; })) {
+    found.rows = std::move(first);
+    return found;
+  }
+  const std::size_t n = first.size(), parts = partners.size();
+  found.rows.reserve(n);
+  for (std::size_t k = 0, i = 0; k < parts; ++k) {
+    const PartPartners& part = partners[k];
+    const std::size_t rows = n * (k + 1) / parts - n * k / parts;
+    for (std::size_t j = 0, at = 0; j < rows; ++j, ++i) {
+      const std::size_t count = part.countOf(j);
+      if (count > 0) found.rows.push_back(first[i]);
+      for (std::size_t m = 1; m < count; ++m) found.rows.push_back(part.more[at++]);
+      if (!notePartners(found, i, n)) return found;
+    }
+  }
+  return found;
+}
+
+// Each part of the running rows is probed on a thread of `workers`: a
+// row's first partner goes in `first`, its further ones in its part's list.
 Partners findPartners(const RowList& left, const RowList& right, const JoinPlan& plan,
                       const Workers& workers) {
-  Partners found;
-  if (plan.common.empty() || left.empty() || right.empty()) return found;
+  if (plan.common.empty() || left.empty() || right.empty()) return Partners();
   constexpr std::size_t kLeastPart = 16384;  // rows: fewer are not worth a thread
   const std::size_t n = left.size(), parts = workers.partsFor(n, kLeastPart);
-  const std::size_t common = plan.common.size();
+  const std::size_t common = plan.common.size(), most = kMostInPlace + 4 * n;
   std::optional<PartnerTest> semi;
   std::optional<ValueIndex> byValue;
   if (plan.otherOwn.empty()) {
@@ -143,49 +172,34 @@ Partners findPartners(const RowList& left, const RowList& right, const JoinPlan&
       return right[s]->at(plan.commonThere[c]);
     });
   }
+  std::vector<std::uint32_t> first(n);
   std::vector<PartPartners> partners(parts);
   workers.run(parts, [&](std::size_t k) {
     PartPartners& out = partners[k];
     const std::size_t begin = n * k / parts, end = n * (k + 1) / parts;
     std::vector<std::uint32_t> matches;
-    for (std::size_t i = begin; i < end; ++i) {
+    for (std::size_t i = begin; i < end && out.total <= most; ++i) {
       const DataCol& r = *left[i];
-      const std::size_t before = out.rows.size();
+      std::size_t count = 0;
       if (semi) {
-        if ((*semi)(r)) out.rows.push_back(0);
+        count = (*semi)(r) ? 1 : 0;
       } else {
         probeRow(
             *byValue, common,
             [&](std::size_t c) -> const DataValue& { return r.at(plan.common[c]); }, matches);
         for (std::size_t m = 0; m < matches.size(); ++m) {
-          if (m == 0 || matches[m] != matches[m - 1]) out.rows.push_back(matches[m]);
+          if (m > 0 && matches[m] == matches[m - 1]) continue;
+          if (count++ == 0) {
+            first[i] = matches[m];
+          } else {
+            out.more.push_back(matches[m]);
+          }
         }
       }
-      out.noteRow(i - begin, out.rows.size() - before);
-      if (out.rows.size() > kMostInPlace + 4 * n) {
-        out.tooMany = true;
-        return;
-      }
+      out.noteRow(i - begin, count);
     }
   });
-  if (parts == 1 && !partners[0].tooMany && partners[0].eachOnce) {
-    found.rows = std::move(partners[0].rows);  // one partner each, in one part
-    return found;
-  }
-  found.rows.reserve(n);
-  for (std::size_t k = 0, i = 0; k < parts; ++k) {
-    PartPartners& part = partners[k];
-    found.tooMany = part.tooMany;
-    if (found.tooMany) return found;
-    const std::size_t rows = n * (k + 1) / parts - n * k / parts;
-    for (std::size_t j = 0, at = 0; j < rows; at += part.countOf(j++), ++i) {
-      found.rows.insert(found.rows.end(), part.rows.begin() + static_cast<std::ptrdiff_t>(at),
-                        part.rows.begin() + static_cast<std::ptrdiff_t>(at + part.countOf(j)));
-      if (!notePartners(found, i, n)) return found;
-    }
-    part = PartPartners();  // its room goes before the next part's is copied
-  }
-  return found;
+  return gatherPartners(std::move(first), partners, most);
 }
 
 // The result's rows, before the atom's columns: each running row with

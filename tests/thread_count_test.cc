@@ -83,11 +83,12 @@ std::string RandomTable(Gen& gen, const std::string& name, int width, int rows) 
 
 // Rules that select, take constants and repeat variables over the large
 // tables T and V, and join them with the small table U (joins of two large
-// tables of so few values would be vast).
-const std::vector<std::string> kRules = {"J(A,B,C)<-T(A,B),U(B,C)", "S(A)<-T(A,B),B>5",
-                                         "K(A)<-U(A,'a'),V(A,B,C)", "E(A,B)<-V(A,A,B)",
-                                         "W(X,Y)<-T(X,Y),X=7",      "L(Y)<-U(Y,Z),T(Z,Y),Y<'b'",
-                                         "Q(A,B)<-T(A,B),U(A,B)",   "R(A,B)<-V(A,B,'x'),U(B,D)"};
+// tables of so few values would be vast), some with the large table as
+// the running result that U's rows join.
+const std::vector<std::string> kRules = {
+    "J(A,B,C)<-T(A,B),U(B,C)", "S(A)<-T(A,B),B>5",          "K(A)<-U(A,'a'),V(A,B,C)",
+    "E(A,B)<-V(A,A,B)",        "W(X,Y)<-T(X,Y),X=7",        "L(Y)<-U(Y,Z),T(Z,Y),Y<'b'",
+    "Q(A,B)<-T(A,B),U(A,B)",   "R(A,B)<-V(A,B,'x'),U(B,D)", "M(A,B,C)<-U(B,C),T(A,B)"};
 
 std::string RandomScript(Gen& gen) {
   const std::vector<int> sizes = {0, 40, 3000, 40000, 70000};
@@ -137,6 +138,27 @@ TEST(ThreadCountTest, ParallelRadixSortIsTheStableSort) {
         std::span(items), buffer, [](const Item& x) { return x.first; },
         Workers(static_cast<unsigned>(gen.uniform(2, 7))));
     ASSERT_EQ(items, expected) << "size " << size << ", shape " << shape;
+  }
+}
+
+// A join whose running result is large is probed in parts: rows with no
+// partner, one, or several (atom rows that repeat a value), in every part.
+TEST(ThreadCountTest, JoinProbedInPartsIsTheOneThreadJoin) {
+  std::string script = "T(A,B)\n";
+  for (int r = 0; r < 40000; ++r) {
+    script += "'a" + std::to_string(r) + "'," + std::to_string(r % 13) + "\n";
+  }
+  script += "U(B,C)\n";
+  for (int b = 0; b < 13; b += 2) {
+    for (int c = 0; c <= b % 5; ++c)
+      script += std::to_string(b) + ",'c" + std::to_string(c) + "'\n";
+  }
+  for (const char* rule :
+       {"M(A,B,C)<-U(B,C),T(A,B)\n", "S(A,B)<-U(B,C),T(A,B)\n", "N(A,C)<-U(B,C),T(A,B),B>'3'\n"}) {
+    const std::string expected = Output(script + rule, 1);
+    for (unsigned threads : {2u, 3u}) {
+      ASSERT_EQ(Output(script + rule, threads), expected) << threads << " threads, " << rule;
+    }
   }
 }
 
