@@ -74,7 +74,7 @@ std::ostream& operator<<(std::ostream& out, EvaluateGraph graph) {
   for (const auto* list : {&graph.tables(), &graph.ruleTables()}) {
     for (const SortedTable* table : *list) {
       assert(isNormalized(table->rows()));
-      table->writeTo(out, buffer, graph.workers());
+      table->writeTo(out, buffer);
       buffer += '\n';
     }
   }

@@ -27,9 +27,9 @@ class EvaluateGraph {
  public:
   // An evaluator that works on the calling thread alone.
   EvaluateGraph();
-  // An evaluator that spreads the intake of data lines, the normalising of
-  // the tables they fill and the writing of large tables over `workers`.
-  // The output is the same for any number of threads.
+  // An evaluator whose tables spread their large work over `workers`: the
+  // intake of data lines, the normalising, projections, the join's probe
+  // and the writing. The output is the same for any number of threads.
   explicit EvaluateGraph(Workers workers);
   EvaluateGraph(const EvaluateGraph& other) = default;
   EvaluateGraph& operator=(const EvaluateGraph& other) = default;
@@ -76,7 +76,6 @@ class EvaluateGraph {
   }
   const std::vector<SortedTable*>& ruleTables() const { return ruleTables_; }
   const std::vector<std::string>& rules() const { return rules_; }
-  const Workers& workers() const { return workers_; }
   SortedTable* currentTable() const {
     assert(!loader_->pending());
     return currentTable_;

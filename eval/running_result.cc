@@ -160,8 +160,7 @@ Partners gatherPartners(std::vector<std::uint32_t> first, const std::vector<Part
 Partners findPartners(const RowList& left, const RowList& right, const JoinPlan& plan,
                       const Workers& workers) {
   if (plan.common.empty() || left.empty() || right.empty()) return Partners();
-  constexpr std::size_t kLeastPart = 16384;  // rows: fewer are not worth a thread
-  const std::size_t n = left.size(), parts = workers.partsFor(n, kLeastPart);
+  const std::size_t n = left.size(), parts = workers.partsFor(n, Workers::kLeastRows);
   const std::size_t common = plan.common.size(), most = kMostInPlace + 4 * n;
   std::optional<PartnerTest> semi;
   std::optional<ValueIndex> byValue;
@@ -328,9 +327,9 @@ InPlaceJoin joinInPlace(DataTable& running, NameIndex& index, const NameIndex& a
   running.firstRow();
   if (once) return InPlaceJoin::kEachRowOnce;
   if (grouped) {
-    normalizeGroups(running.rows(), groupEnds, width);
+    normalizeGroups(running.rows(), groupEnds, width, kRadixSortFrom, running.workers());
   } else {
-    normalizeRows(running.rows());
+    normalizeRows(running.rows(), kRadixSortFrom, running.workers());
   }
   assert(isNormalized(running.rows()));
   return InPlaceJoin::kNormalized;

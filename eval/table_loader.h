@@ -53,7 +53,7 @@ class TableLoader {
   // Puts the waiting rows into the current table, which is then normalised.
   void flush() {
     makeRows();
-    if (!rows_.empty()) table_->insertRows(std::exchange(rows_, RowList()), workers_);
+    if (!rows_.empty()) table_->insertRows(std::exchange(rows_, RowList()));
   }
   // True while rows wait: the current table is not to be read.
   bool pending() const { return !rows_.empty() || !ends_.empty(); }

@@ -13,8 +13,9 @@
 // batch takes to make. A helper that cannot be started leaves its parts
 // to the threads that did start.
 //
-// It lives in the lowest layer because the row order, the output and the
-// intake of data lines all cut their work this way.
+// It lives in the lowest layer because the intake of data lines, the row
+// order, projections, the join's probe and the output all cut their work
+// this way.
 #ifndef TABLOG_ROWS_WORKERS_H_
 #define TABLOG_ROWS_WORKERS_H_
 
@@ -38,6 +39,10 @@ class Workers {
   explicit Workers(unsigned threads);
 
   unsigned threads() const { return threads_; }
+
+  // The fewest rows worth a part of their own in a walk that copies or
+  // probes each row once.
+  static constexpr std::size_t kLeastRows = 16384;
 
   // How many parts to cut `items` items into: one per thread, but no part
   // under `least` items (and so a single part for small work).

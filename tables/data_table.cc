@@ -308,7 +308,7 @@ void writeRows(std::ostream& out, std::string& buffer, const RowList& all, const
 
 }  // namespace
 
-void DataTable::writeTo(std::ostream& out, std::string& buffer, const Workers& workers) const {
+void DataTable::writeTo(std::ostream& out, std::string& buffer) const {
   buffer += name_;
   buffer += '(';
   for (std::size_t i = 0; i < columns_->size(); ++i) {
@@ -316,7 +316,7 @@ void DataTable::writeTo(std::ostream& out, std::string& buffer, const Workers& w
     buffer += (*columns_)[i];
   }
   buffer += ")\n";
-  writeRows(out, buffer, rows(), workers);
+  writeRows(out, buffer, rows(), workers_);
 }
 
 std::ostream& operator<<(std::ostream& out, const DataTable& table) {

@@ -91,6 +91,11 @@ class DataTable {
   // constructor has one; copies share their source's.
   void setWorkers(Workers workers) { workers_ = std::move(workers); }
   const Workers& workers() const { return workers_; }
+  // The store and the workers of `source`, for a table made from it.
+  void shareStoreAndWorkers(const DataTable& source) {
+    store_ = source.store_;
+    workers_ = source.workers_;
+  }
 
   // Like assignment from `source`, but takes its header and rows over
   // instead of copying them; `source` is left without rows. For results
@@ -99,9 +104,9 @@ class DataTable {
 
   // Writes the printed form, "name(col,...)" and one line per row, each
   // ended by a line feed. Uses `buffer` for batching writes; it is empty
-  // when the call returns. A large table's rows are printed by `workers`,
-  // a part of the rows each, and go out in order.
-  void writeTo(std::ostream& out, std::string& buffer, const Workers& workers = Workers()) const;
+  // when the call returns. A large table's rows are printed by its
+  // workers, a part of the rows each, and go out in order.
+  void writeTo(std::ostream& out, std::string& buffer) const;
 
   // The header and the rows, for the operators over tables (the order, the
   // joins, the growth of a rule's running result). A row named by the

@@ -206,8 +206,7 @@ DataTable* joinTables(const DataTable& left, const DataTable& right, const std::
   const NameIndex leftIndex(left.header()), rightIndex(right.header());
   const JoinPlan plan(leftIndex, rightIndex);
   auto result = std::make_unique<DataTable>(name, "");
-  result->setRowStore(left.rowStore());
-  result->setWorkers(left.workers());
+  result->shareStoreAndWorkers(left);
   RowList rows;
   if (!plan.common.empty() && !left.rows().empty() && !right.rows().empty()) {
     SharedNames header = SharedNames::make(plan.header);

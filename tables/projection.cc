@@ -155,15 +155,13 @@ RowList projectInParts(const DataTable& table, const DataCol* wanted, const std:
 
 DataTable* projectRows(const DataTable& table, const DataCol* wanted,
                        const std::vector<int>& positions) {
-  constexpr std::size_t kLeastPart = 16384;  // rows: fewer are not worth a thread
   const std::vector<int> kept = keptPositions(table, positions);
   auto result = std::make_unique<DataTable>(table.tableName(), "");
-  result->setRowStore(table.rowStore());
-  result->setWorkers(table.workers());
+  result->shareStoreAndWorkers(table);
   SharedNames header = keptHeader(table, kept);
   ProjectedNames names(table.header(), header, kept);
   const RowList& all = table.rows();
-  const std::size_t parts = table.workers().partsFor(all.size(), kLeastPart);
+  const std::size_t parts = table.workers().partsFor(all.size(), Workers::kLeastRows);
   RowList rows;
   if (parts > 1 && table.rowStore() != nullptr) {
     rows = projectInParts(table, wanted, kept, names, header, parts);

@@ -461,11 +461,11 @@ void normalizeRows(RowList& rows, std::size_t radixFrom, const Workers& workers)
 // crosses a group's edge, and each group normalises on its own, where only
 // the columns from `column` on can differ.
 void normalizeGroups(RowList& rows, const std::vector<std::uint32_t>& ends, int column,
-                     std::size_t radixFrom) {
+                     std::size_t radixFrom, const Workers& workers) {
   assert(ends.empty() || ends.back() == rows.size());
   assert(groupsAgreeBefore(rows, ends, column));
-  Entries entries = entriesOf(rows, 0, rows.size());
-  Leveller(entries, radixFrom).run(ends, column);
+  Entries entries = entriesOf(rows, 0, rows.size(), workers);
+  Leveller(entries, radixFrom, workers).run(ends, column);
   rows.resize(collect(rows, 0, entries));
   assert(isNormalized(rows));
 }

@@ -39,10 +39,10 @@ void normalizeRows(RowList& rows, std::size_t radixFrom = kRadixSortFrom,
 // g-th, where the rows of a group agree on every column before `column`
 // and the list of groups, taking each as its rows' shared columns, is
 // normalised with no two neighbours equal: each group is normalised on its own,
-// by the columns from `column` on. The result is normalizeRows's.
-// REQUIRES: ends increase and end at rows.size().
+// by the columns from `column` on. The result is normalizeRows's, for any
+// number of `workers`. REQUIRES: ends increase and end at rows.size().
 void normalizeGroups(RowList& rows, const std::vector<std::uint32_t>& ends, int column,
-                     std::size_t radixFrom = kRadixSortFrom);
+                     std::size_t radixFrom = kRadixSortFrom, const Workers& workers = Workers());
 
 // True when no row is greater than or equal to the row after it: the list
 // is its own normal form. For assertions.

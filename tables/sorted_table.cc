@@ -189,8 +189,7 @@ SortedTable* SortedTable::exclude(const std::string& condition) {
   std::unique_ptr<DataCol> wanted = rowFromText(condition);
   RowList kept = rowsNotMatching(rows(), *wanted, rowStore().get());
   auto result = std::make_unique<SortedTable>(tableName(), "");
-  result->setRowStore(rowStore());
-  result->setWorkers(workers());
+  result->shareStoreAndWorkers(*this);
   result->setContents(header(), std::move(kept));
   return result.release();
 }
@@ -225,16 +224,13 @@ std::unique_ptr<DataCol> SortedTable::rowFrom(const DataCol& row) {
   return copy;
 }
 
-void SortedTable::insertRows(RowList added, const Workers& workers) {
-  uniteRows(rows(), std::move(added), workers);
-}
+void SortedTable::insertRows(RowList added) { uniteRows(rows(), std::move(added), workers()); }
 
 SortedTable* SortedTable::minus(DataTable& other) {
   if (other.columnCount() != columnCount()) return this;
   RowList kept = rowsNotIn(rows(), other.rows(), rowStore().get());
   auto result = std::make_unique<SortedTable>(tableName(), "");
-  result->setRowStore(rowStore());
-  result->setWorkers(workers());
+  result->shareStoreAndWorkers(*this);
   result->setContents(header(), std::move(kept));
   return result.release();
 }

@@ -45,7 +45,7 @@ class SortedTable : public DataTable {
   // each of them in turn, since a row inserted into a normal form only
   // moves left past greater rows, and so the normal form of the whole is
   // reached whichever way. This is how a script's data lines arrive.
-  void insertRows(RowList added, const Workers& workers = Workers());
+  void insertRows(RowList added);
   // Builds a row of `table` from `text` (fields split at commas outside
   // single quotes, each set by the literal rule; fields the text does not
   // reach stay Null, fields beyond the last column are ignored), inserts it
